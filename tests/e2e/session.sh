@@ -1,0 +1,80 @@
+# Sourced by the end-to-end tests: a private X display (Xvfb) with a real window manager
+# (openbox), pinned to a DPI, torn down with everything started in it when the test exits.
+#
+#   start_session [DPI]            Xvfb + openbox; exports DISPLAY
+#   wait_for_window CLASS [SECS]   prints the id of the first visible window of that class
+#   wait_gone WINDOW [SECS]        succeeds once the window no longer exists
+#   geometry WINDOW                prints "X Y W H" of the window's outer edge on the screen
+#   fail MESSAGE                   prints and exits 1
+set -euo pipefail
+
+E2E_TMP=$(mktemp -d)
+E2E_PIDS=()
+
+e2e_cleanup() {
+  local pid
+  for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${E2E_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$E2E_TMP"
+}
+trap e2e_cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# Remembers a background process so that it ends with the test.
+track() { E2E_PIDS+=("$1"); }
+
+start_session() {
+  local dpi=${1:-96} i
+  Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp -noreset 5>"$E2E_TMP/display" \
+    >"$E2E_TMP/xvfb.log" 2>&1 &
+  track $!
+  for i in $(seq 100); do [ -s "$E2E_TMP/display" ] && break; sleep 0.1; done
+  [ -s "$E2E_TMP/display" ] || fail "Xvfb did not start: $(cat "$E2E_TMP/xvfb.log")"
+  export DISPLAY=":$(head -n1 "$E2E_TMP/display")"
+  for i in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  printf 'Xft.dpi: %s\n' "$dpi" | xrdb -merge
+  # Ctrl+Alt+Fn would switch virtual terminals instead of reaching a client.
+  setxkbmap -option srvrkeys:none 2>/dev/null || true
+  # A valid configuration with no key bindings: Alt+F4 reaches the program itself.
+  printf '%s\n' '<openbox_config xmlns="http://openbox.org/3.4/rc"><keyboard/></openbox_config>' \
+    >"$E2E_TMP/openbox.xml"
+  openbox --config-file "$E2E_TMP/openbox.xml" >"$E2E_TMP/openbox.log" 2>&1 &
+  E2E_WM_PID=$!
+  track $E2E_WM_PID
+  for i in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    sleep 0.1
+  done
+  fail "openbox did not start: $(cat "$E2E_TMP/openbox.log")"
+}
+
+wait_for_window() {
+  local class=$1 secs=${2:-10} i id
+  for i in $(seq $((secs * 10))); do
+    id=$(xdotool search --onlyvisible --class "$class" 2>/dev/null | head -n1 || true)
+    if [ -n "$id" ]; then
+      echo "$id"
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+wait_gone() {
+  local win=$1 secs=${2:-5} i
+  for i in $(seq $((secs * 10))); do
+    xwininfo -id "$win" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+geometry() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF}
+    /Width:/{w=$NF} /Height:/{h=$NF} END{print x, y, w, h}'
+}
