@@ -52,8 +52,7 @@ BENCHMARK(BM_TickBandEdge);
 void BM_ClockAndTick(benchmark::State& state) {
   Fixture f;
   LocalClock clock;
-  for (auto _ : state)
-    benchmark::DoNotOptimize(RefreshTick(clock.Now(), f.phrases, "/", f.labels));
+  for (auto _ : state) benchmark::DoNotOptimize(RefreshTick(clock.Now(), f.phrases, "/", f.labels));
 }
 BENCHMARK(BM_ClockAndTick);
 

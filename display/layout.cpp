@@ -19,7 +19,9 @@ Box ScaleBox(const Box& b, int dpi) {
   return {left, top, ScaleToDpi(b.right(), dpi) - left, ScaleToDpi(b.bottom(), dpi) - top};
 }
 
-double FontPixels(double points, int dpi) { return points * dpi / 72.0; }
+double FontPixels(double points, int dpi) {
+  return points * dpi / 72.0;
+}
 
 ScaledLayout ScaleLayout(int dpi) {
   if (dpi < 1) dpi = kDesignDpi;

@@ -13,7 +13,9 @@ enum LabelId : int { kScritta, kOra, kSep0, kMin, kSep1, kSec, kData, kEsci, kLa
 
 // One bit per LabelId.
 using LabelMask = std::uint32_t;
-constexpr LabelMask Bit(LabelId id) { return LabelMask{1} << id; }
+constexpr LabelMask Bit(LabelId id) {
+  return LabelMask{1} << id;
+}
 inline constexpr LabelMask kAllLabels = (LabelMask{1} << kLabelCount) - 1;
 
 enum class Align { kLeft, kCenter, kRight };
@@ -33,7 +35,7 @@ struct FontSpec {
 
 struct Box {
   int left, top, width, height;
-  constexpr int right() const { return left + width; }    // exclusive
+  constexpr int right() const { return left + width; }   // exclusive
   constexpr int bottom() const { return top + height; }  // exclusive
   constexpr bool Contains(int x, int y) const {
     return x >= left && x < right() && y >= top && y < bottom();
@@ -59,7 +61,7 @@ inline constexpr int kDesignDpi = 96;
 inline constexpr int kTwipsPerInch = 1440;  // the design unit: 15 per pixel at 96 dpi
 inline constexpr int kClientWidth = 324;
 inline constexpr int kClientHeight = 26;
-inline constexpr int kFrameWidth = 3;  // the thin dialog frame on every side
+inline constexpr int kFrameWidth = 3;               // the thin dialog frame on every side
 inline constexpr double kDefaultFontPoints = 8.25;  // the dialog font's usual size
 inline constexpr int kTimerMilliseconds = 100;
 

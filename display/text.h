@@ -1,4 +1,5 @@
-// A short text with its storage inline: label texts live here so that a refresh never touches the heap.
+// A short text with its storage inline: label texts live here so that a refresh never touches the
+// heap.
 #pragma once
 
 #include <array>

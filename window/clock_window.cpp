@@ -30,7 +30,8 @@ void ClockWindow::Press(int x, int y, MouseButton button, int /*mask*/) {
 }
 
 void ClockWindow::Release(int x, int y, MouseButton button, int /*mask*/) {
-  const bool click = close_armed_ && button == MouseButton::kLeft && HitTest(layout_, x, y) == kEsci;
+  const bool click =
+      close_armed_ && button == MouseButton::kLeft && HitTest(layout_, x, y) == kEsci;
   close_armed_ = false;
   if (click) shell_.Close();
 }

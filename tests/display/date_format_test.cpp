@@ -7,13 +7,15 @@
 namespace brumo {
 namespace {
 
-std::string Sep(std::string_view fmt) { return std::string(SeparatorFromDateFormat(fmt).view()); }
+std::string Sep(std::string_view fmt) {
+  return std::string(SeparatorFromDateFormat(fmt).view());
+}
 
 TEST(DateSeparator, ComesFromTheTextBetweenTheFirstTwoFields) {
   EXPECT_EQ(Sep("%d/%m/%Y"), "/");
-  EXPECT_EQ(Sep("%d.%m.%Y"), ".");     // de_DE
-  EXPECT_EQ(Sep("%d/%m/%y"), "/");     // it_IT
-  EXPECT_EQ(Sep("%Y-%m-%d"), "-");     // sv_SE
+  EXPECT_EQ(Sep("%d.%m.%Y"), ".");      // de_DE
+  EXPECT_EQ(Sep("%d/%m/%y"), "/");      // it_IT
+  EXPECT_EQ(Sep("%Y-%m-%d"), "-");      // sv_SE
   EXPECT_EQ(Sep("%Y. %m. %d."), ". ");  // hu_HU: two characters and a trailing one
   EXPECT_EQ(Sep("%d %b %Y"), " ");
   EXPECT_EQ(Sep("%Y\xE5\xB9\xB4%m\xE6\x9C\x88%d\xE6\x97\xA5"), "\xE5\xB9\xB4");  // UTF-8 kept whole
@@ -41,7 +43,7 @@ TEST(DateSeparator, FallsBackToASlashWhereThereIsNoUsableSeparator) {
   EXPECT_EQ(Sep("just text"), "/");
   EXPECT_EQ(Sep("%d"), "/");
   EXPECT_EQ(Sep("%d-"), "/");
-  EXPECT_EQ(Sep("%d%n%m"), "/");           // a line break would break the label
+  EXPECT_EQ(Sep("%d%n%m"), "/");  // a line break would break the label
   EXPECT_EQ(Sep("%d\t%m"), "/");
   EXPECT_EQ(Sep("%d--------->%m"), "/");  // longer than any separator
   EXPECT_EQ(Sep("%"), "/");

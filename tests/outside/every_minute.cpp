@@ -9,10 +9,9 @@
 namespace {
 
 std::string HourName(int h) {
-  static const char* const kNames[] = {"Mezzanotte", "L'una",    "Le due",   "Le tre",
-                                       "Le quattro", "Le cinque", "Le sei",   "Le sette",
-                                       "Le otto",    "Le nove",   "Le dieci", "Le undici",
-                                       "Mezzogiorno"};
+  static const char* const kNames[] = {
+      "Mezzanotte", "L'una",   "Le due",  "Le tre",   "Le quattro", "Le cinque",  "Le sei",
+      "Le sette",   "Le otto", "Le nove", "Le dieci", "Le undici",  "Mezzogiorno"};
   h %= 24;
   return h == 0 ? kNames[0] : h == 12 ? kNames[12] : kNames[h % 12];
 }

@@ -7,7 +7,7 @@ if(rc)
   message(FATAL_ERROR "install failed")
 endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/outside -B ${WORK_DIR}/build
-  -DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix RESULT_VARIABLE rc)
+  -DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" RESULT_VARIABLE rc)
 if(rc)
   message(FATAL_ERROR "configure failed")
 endif()

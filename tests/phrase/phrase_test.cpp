@@ -37,9 +37,9 @@ TEST_F(PhrasesTest, AfternoonHoursReuseTheMorningWords) {
 }
 
 TEST_F(PhrasesTest, MinuteSuffixesCountFromAndToTheQuarters) {
-  const char* expected[] = {"",         " e cinque",   " e dieci",        " e un quarto",
-                            " e venti", " e mezzo",    " meno venti",     " meno un quarto",
-                            " meno dieci", " meno cinque"};
+  const char* expected[] = {
+      "",         " e cinque",   " e dieci",        " e un quarto", " e venti",
+      " e mezzo", " meno venti", " meno un quarto", " meno dieci",  " meno cinque"};
   for (int i = 0; i < Phrases::kBands; ++i) EXPECT_EQ(p.Minuti()[i], expected[i]) << i;
 }
 

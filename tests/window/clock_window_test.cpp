@@ -88,11 +88,11 @@ TEST_F(ClockWindowTest, APressOfAnyButtonAnywhereButTheGlyphMovesTheWindow) {
   window.Load();
   const struct {
     int x, y;
-  } points[] = {{100, 10}, {0, 0}, {259, 5}, {270, 5}, {280, 5}, {294, 5}, {287, 5},
-                {300, 5},  {290, 20}, {323, 25}, {311, 3}, {316, 12}};
+  } points[] = {{100, 10}, {0, 0},   {259, 5},  {270, 5},  {280, 5}, {294, 5},
+                {287, 5},  {300, 5}, {290, 20}, {323, 25}, {311, 3}, {316, 12}};
   for (auto p : points) {
-    for (MouseButton b : {MouseButton::kLeft, MouseButton::kMiddle, MouseButton::kRight,
-                          MouseButton::kOther}) {
+    for (MouseButton b :
+         {MouseButton::kLeft, MouseButton::kMiddle, MouseButton::kRight, MouseButton::kOther}) {
       for (int mask : {0, kShiftMask, kCtrlMask | kAltMask}) {
         shell.calls.clear();
         window.Press(p.x, p.y, b, mask);

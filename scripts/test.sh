@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs everything the tests need, builds the Linux, sanitizer and Windows builds, and runs
+# every test: unit tests (also under ASan+UBSan and as Windows programs under Wine) and the
+# end-to-end tests of both shells on private X displays.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/deps.sh
+install_packages "${BUILD_PACKAGES[@]}" \
+  googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev locales \
+  xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils x11-xkb-utils x11-apps imagemagick \
+  faketime strace valgrind util-linux \
+  g++-mingw-w64-x86-64 wine64 fonts-wine
+
+# Locales whose date formats the tests read; generated where missing.
+for loc in de_DE it_IT cs_CZ ko_KR; do
+  if ! locale -a 2>/dev/null | grep -qi "^${loc}\.utf-\?8$"; then
+    if [ "$(id -u)" -eq 0 ]; then localedef -i "$loc" -f UTF-8 "$loc.UTF-8" || true
+    else sudo localedef -i "$loc" -f UTF-8 "$loc.UTF-8" || true; fi
+  fi
+done
+
+jobs=$(nproc)
+echo "== Linux build: unit and end-to-end tests"
+cmake -S . -B build >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build -j"$jobs" --output-on-failure
+
+echo "== Unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -DBRUMO_SANITIZE=ON -DBRUMO_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$jobs"
+ctest --test-dir build-asan -j"$jobs" -L unit --output-on-failure
+
+echo "== Windows build under Wine"
+cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
+cmake --build build-win -j"$jobs"
+ctest --test-dir build-win -j"$jobs" --output-on-failure
