@@ -30,6 +30,11 @@ cmake -S . -B build-asan -DBRUMO_SANITIZE=ON -DBRUMO_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan -j"$jobs" -L unit --output-on-failure
 
+echo "== Fuzzers of the outside data (libFuzzer, ASan, UBSan), a bounded time each"
+CXX=clang++ cmake -S . -B build-fuzz -DBRUMO_FUZZ=ON -DBRUMO_SHELL=OFF -DBRUMO_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j"$jobs"
+ctest --test-dir build-fuzz -j"$jobs" --output-on-failure
+
 echo "== Windows build under Wine"
 cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
 cmake --build build-win -j"$jobs"
