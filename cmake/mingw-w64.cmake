@@ -13,7 +13,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # One executable that needs no DLL beyond Windows' own.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# Tests run the Windows programs under Wine, in a prefix of the build tree's own.
 find_program(BRUMO_WINE NAMES wine64 wine PATHS /usr/lib/wine)
 if(BRUMO_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${BRUMO_WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+      ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${BRUMO_WINE} ${CMAKE_BINARY_DIR}/wine-prefix)
 endif()

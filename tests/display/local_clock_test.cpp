@@ -43,7 +43,7 @@ bool SameReading(const ClockReading& a, const ClockReading& b) {
          a.minute == b.minute && a.second == b.second;
 }
 
-std::string Show(const ClockReading& r) {
+[[maybe_unused]] std::string Show(const ClockReading& r) {
   Phrases p;
   p.InitBrumo();
   LabelTexts l;

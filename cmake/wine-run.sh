@@ -1,0 +1,31 @@
+#!/bin/sh
+# Runs a cross-built Windows program under Wine for CMake and CTest (the cross build's
+# CMAKE_CROSSCOMPILING_EMULATOR): wine-run.sh WINE PREFIX PROGRAM [ARGS...]
+# The prefix is private to the build tree and prepared on first use; Wine's debug output is off
+# and the Mono and Gecko installers are never offered.
+set -eu
+wine=$1
+prefix=$2
+shift 2
+
+export WINEPREFIX="$prefix"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
+if [ ! -f "$prefix/.prepared" ]; then
+  mkdir -p "$(dirname "$prefix")"
+  # Several tests may start at once: one prepares, the others wait for it.
+  (
+    flock 9
+    if [ ! -f "$prefix/.prepared" ]; then
+      rm -rf "$prefix"
+      "$wine" wineboot -i >/dev/null 2>&1
+      server="$(dirname "$wine")/wineserver"
+      [ -x "$server" ] || server=wineserver
+      "$server" -w
+      touch "$prefix/.prepared"
+    fi
+  ) 9>"$prefix.lock"
+fi
+
+exec "$wine" "$@"
