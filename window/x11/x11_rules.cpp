@@ -1,0 +1,78 @@
+#include "window/x11/x11_rules.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace brumo::x11 {
+
+Text<24> InstanceSelectionName(int screen) {
+  std::array<char, 24> buf{};
+  constexpr std::string_view kPrefix = "_BRUMO_S";
+  std::copy(kPrefix.begin(), kPrefix.end(), buf.begin());
+  const auto [end, ec] =
+      std::to_chars(buf.data() + kPrefix.size(), buf.data() + buf.size(), screen);
+  const std::size_t n =
+      ec == std::errc{} ? static_cast<std::size_t>(end - buf.data()) : kPrefix.size();
+  return Text<24>(std::string_view(buf.data(), n));
+}
+
+int DpiFromResource(const char* value) {
+  if (value == nullptr) return kDesignDpi;
+  const char* begin = value;
+  const char* end = value + std::strlen(value);
+  while (begin != end && (*begin == ' ' || *begin == '\t')) ++begin;
+  double dpi = 0;
+  const auto [ptr, ec] = std::from_chars(begin, end, dpi);
+  if (ec != std::errc{} || ptr == begin || !(dpi >= 1) || dpi > 10000) return kDesignDpi;
+  return static_cast<int>(std::lround(dpi));
+}
+
+std::vector<FilledBox> RaisedFrame(int width, int height, int frame, int dpi) {
+  std::vector<FilledBox> out{{{0, 0, width, height}, kFallbackFace}};
+  if (frame <= 0) return out;
+  int band = std::max(1, ScaleToDpi(1, dpi));
+  if (2 * band > frame) band = std::max(1, frame / 2);
+  struct Ring {
+    int offset;
+    Rgb light, dark;
+  };
+  const Ring rings[] = {{0, kEdgeLight, kEdgeDarkShadow}, {band, kEdgeHighlight, kEdgeShadow}};
+  for (const Ring& r : rings) {
+    const int o = r.offset;
+    if (o + band > frame) break;
+    const int w = width - 2 * o;
+    const int h = height - 2 * o;
+    out.push_back({{o, o, w - band, band}, r.light});          // top
+    out.push_back({{o, o, band, h - band}, r.light});          // left
+    out.push_back({{o, height - o - band, w, band}, r.dark});  // bottom
+    out.push_back({{width - o - band, o, band, h}, r.dark});   // right
+  }
+  return out;
+}
+
+std::vector<Box> CloseCross(const Box& glyph_box, int dpi) {
+  const int w = std::max(2, ScaleToDpi(8, dpi));
+  const int h = std::max(2, ScaleToDpi(7, dpi));
+  const int t = std::clamp(ScaleToDpi(2, dpi), 1, w / 2);
+  const int left = glyph_box.left;
+  const int top = glyph_box.top + ScaleToDpi(1, dpi);
+  std::vector<Box> out;
+  for (int row = 0; row < h; ++row) {
+    // The falling stroke's left edge on this row; the rising stroke mirrors it.
+    const int x = static_cast<int>(std::lround(static_cast<double>(row) * (w - t) / (h - 1)));
+    const int mirror = w - t - x;
+    const int a = std::min(x, mirror);
+    const int b = std::max(x, mirror);
+    if (a + t >= b) {
+      out.push_back({left + a, top + row, b + t - a, 1});
+    } else {
+      out.push_back({left + a, top + row, t, 1});
+      out.push_back({left + b, top + row, t, 1});
+    }
+  }
+  return out;
+}
+
+}  // namespace brumo::x11

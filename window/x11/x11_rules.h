@@ -1,0 +1,214 @@
+// The X11 shell's pure mappings: X input state to the window's key codes, masks and buttons, the
+// window-manager hints it sets, the fonts' pixel sizes, the dialog frame and the drawn close cross.
+// Nothing here talks to a display, so all of it is tested without one.
+#pragma once
+
+#include <X11/X.h>
+#include <X11/keysym.h>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "display/layout.h"
+#include "display/text.h"
+#include "window/clock_window.h"
+
+namespace brumo::x11 {
+
+// --- Input -------------------------------------------------------------------------------------
+
+// The window's modifier mask from an X key or button state: Shift, Control and Alt (Mod1) count;
+// NumLock (Mod2), CapsLock (Lock) and the other modifiers are no modifiers here.
+constexpr int MaskFromState(unsigned int state) {
+  return ((state & ShiftMask) ? kShiftMask : 0) | ((state & ControlMask) ? kCtrlMask : 0) |
+         ((state & Mod1Mask) ? kAltMask : 0);
+}
+
+// The window's key code for an unshifted keysym: the function keys F1 to F24 are 112 to 135, the
+// letters and digits their upper-case character code; every other key is 0, which nothing uses.
+constexpr int KeyCodeFromKeysym(unsigned long keysym) {
+  if (keysym >= XK_F1 && keysym <= XK_F24) return 112 + static_cast<int>(keysym - XK_F1);
+  if (keysym >= XK_a && keysym <= XK_z) return 'A' + static_cast<int>(keysym - XK_a);
+  if (keysym >= XK_A && keysym <= XK_Z) return 'A' + static_cast<int>(keysym - XK_A);
+  if (keysym >= XK_0 && keysym <= XK_9) return '0' + static_cast<int>(keysym - XK_0);
+  return 0;
+}
+static_assert(KeyCodeFromKeysym(XK_F4) == kKeyF4);
+
+// X buttons 4 to 7 are the scroll wheel's steps, not presses; every other button is one.
+constexpr std::optional<MouseButton> ButtonFromX(unsigned int button) {
+  switch (button) {
+    case Button1:
+      return MouseButton::kLeft;
+    case Button2:
+      return MouseButton::kMiddle;
+    case Button3:
+      return MouseButton::kRight;
+    case 4:
+    case 5:
+    case 6:
+    case 7:
+      return std::nullopt;
+    default:
+      return MouseButton::kOther;
+  }
+}
+
+// --- Window-manager hints ----------------------------------------------------------------------
+
+// The atoms the shell uses, interned in one round trip; kAtomNames gives their names in this order.
+enum AtomId : int {
+  kWmProtocols,
+  kWmDeleteWindow,
+  kNetSupported,
+  kNetWmName,
+  kUtf8String,
+  kNetWmPid,
+  kNetWmIcon,
+  kNetWmWindowType,
+  kNetWmWindowTypeUtility,
+  kNetWmState,
+  kNetWmStateAbove,
+  kNetWmStateSkipTaskbar,
+  kNetWmStateSkipPager,
+  kNetWmMoveResize,
+  kMotifWmHints,
+  kAtomCount
+};
+
+inline constexpr std::array<const char*, kAtomCount> kAtomNames{
+    "WM_PROTOCOLS",
+    "WM_DELETE_WINDOW",
+    "_NET_SUPPORTED",
+    "_NET_WM_NAME",
+    "UTF8_STRING",
+    "_NET_WM_PID",
+    "_NET_WM_ICON",
+    "_NET_WM_WINDOW_TYPE",
+    "_NET_WM_WINDOW_TYPE_UTILITY",
+    "_NET_WM_STATE",
+    "_NET_WM_STATE_ABOVE",
+    "_NET_WM_STATE_SKIP_TASKBAR",
+    "_NET_WM_STATE_SKIP_PAGER",
+    "_NET_WM_MOVERESIZE",
+    "_MOTIF_WM_HINTS",
+};
+
+// The states the window carries in _NET_WM_STATE: never in the task bar or the pager, and above
+// the other windows when topmost. `count` of `atoms` are used.
+struct NetWmStateList {
+  std::array<AtomId, 3> atoms;
+  int count;
+};
+constexpr NetWmStateList NetWmStates(bool above) {
+  if (above) return {{kNetWmStateAbove, kNetWmStateSkipTaskbar, kNetWmStateSkipPager}, 3};
+  return {{kNetWmStateSkipTaskbar, kNetWmStateSkipPager, kNetWmStateSkipPager}, 2};
+}
+
+// _NET_WM_STATE client message actions and the source indication of an application (EWMH).
+inline constexpr long kNetWmStateRemove = 0;
+inline constexpr long kNetWmStateAdd = 1;
+inline constexpr long kSourceApplication = 1;
+
+// _NET_WM_MOVERESIZE direction for a keyboard-less move (EWMH).
+inline constexpr long kMoveResizeMove = 8;
+
+// _MOTIF_WM_HINTS: flags, functions, decorations, input mode, status. Only the decorations field
+// is given (MWM_HINTS_DECORATIONS = 2), and it asks for none; the window manager's move stays
+// allowed, which is what an interactive move needs.
+inline constexpr std::array<long, 5> kMotifNoDecorations{2, 0, 0, 0, 0};
+
+// The selection whose owner is the running copy on screen `screen` of a display, like the
+// window managers' WM_Sn: "_BRUMO_S0" for screen 0.
+Text<24> InstanceSelectionName(int screen);
+
+// The dots per inch given by an Xft.dpi resource value, rounded to a whole number; the design's
+// 96 when the value is missing, not a number or not positive.
+int DpiFromResource(const char* value);
+
+// --- Tick schedule -----------------------------------------------------------------------------
+
+inline constexpr std::int64_t kTickNanoseconds = std::int64_t{kTimerMilliseconds} * 1'000'000;
+
+// How long poll() waits for the tick due at `due` (monotonic nanoseconds), in whole
+// milliseconds rounded up so that it never wakes before it, and 0 once it is due.
+constexpr int PollTimeoutMs(std::int64_t now, std::int64_t due) {
+  if (due <= now) return 0;
+  return static_cast<int>((due - now + 999'999) / 1'000'000);
+}
+
+// The tick after the one due at `due`, run at `now`: one interval later, or one interval after
+// `now` when the program fell behind; late ticks are never caught up.
+constexpr std::int64_t NextTickDue(std::int64_t now, std::int64_t due) {
+  const std::int64_t next = due + kTickNanoseconds;
+  return next > now ? next : now + kTickNanoseconds;
+}
+
+// --- Fonts -------------------------------------------------------------------------------------
+
+// fontconfig family asked for the window's default font. Arial has the dialog font's narrow
+// digits and fontconfig's metric aliases give its twin (Liberation Sans, Arimo); where neither is
+// installed fontconfig falls back to the desktop's sans face, and the size is fitted to that.
+inline constexpr std::string_view kDefaultFamily = "Arial";
+
+// Pixel size of a font given in points, at `dpi`, for fontconfig's pixelsize.
+constexpr double PixelSize(const FontSpec& font, int dpi) {
+  return font.points * dpi / 72.0;
+}
+
+// The largest whole pixel size, from the dialog font's size at `dpi` downwards, at which
+// `fits(size)` holds; 1 when none does.
+template <class Fits>
+int FitPixelSize(int dpi, Fits fits) {
+  const int start = static_cast<int>(PixelSize(kDefaultFont, dpi) + 0.5);
+  for (int size = start; size > 1; --size) {
+    if (fits(size)) return size;
+  }
+  return 1;
+}
+
+// The box that two digits of the default font must fit in at `dpi`: the minutes' box.
+constexpr Box DigitPairBox(const ScaledLayout& layout) {
+  return layout.boxes[kMin];
+}
+
+// --- Drawing -----------------------------------------------------------------------------------
+
+// Left edge of a text `advance` pixels wide aligned in `box`.
+constexpr int TextLeft(const Box& box, Align align, int advance) {
+  switch (align) {
+    case Align::kLeft:
+      return box.left;
+    case Align::kRight:
+      return box.right() - advance;
+    case Align::kCenter:
+      break;
+  }
+  return box.left + (box.width - advance) / 2;
+}
+
+// The colours of a raised dialog edge around the face (kFallbackFace).
+inline constexpr Rgb kEdgeLight{227, 227, 227};
+inline constexpr Rgb kEdgeHighlight{255, 255, 255};
+inline constexpr Rgb kEdgeShadow{160, 160, 160};
+inline constexpr Rgb kEdgeDarkShadow{105, 105, 105};
+
+struct FilledBox {
+  Box box;
+  Rgb color;
+};
+
+// The raised dialog frame of `frame` pixels around a window of width x height pixels, as boxes
+// to fill in order: the whole face, then an outer and an inner band, each light on the top and
+// left and dark on the bottom and right, the bottom and right ones owning the corners they share.
+std::vector<FilledBox> RaisedFrame(int width, int height, int frame, int dpi);
+
+// The close cross drawn where no Marlett font is installed: the same small diagonal cross as
+// Marlett's "r", 8 x 7 pixels of two-pixel strokes at 96 dpi, placed one pixel down in the
+// glyph's 9 x 9 box, scaled with `dpi`. One box per run of pixels, row by row.
+std::vector<Box> CloseCross(const Box& glyph_box, int dpi);
+
+}  // namespace brumo::x11

@@ -1,0 +1,177 @@
+// The clock window on an X11 display: one managed top-level window drawn with Xft into a back
+// buffer, driven by one poll() loop over the X connection and a signalfd, forwarding its events
+// to the window's rules (ClockWindow).
+#pragma once
+
+#include <X11/Xft/Xft.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/Xrender.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "display/local_clock.h"
+#include "window/clock_window.h"
+#include "window/x11/x11_rules.h"
+
+namespace brumo::x11 {
+
+// A failure that keeps the program from starting, with the status it ends with.
+class StartupError : public std::runtime_error {
+ public:
+  StartupError(const std::string& what, int status) : std::runtime_error(what), status_(status) {}
+  int status() const { return status_; }
+
+ private:
+  int status_;
+};
+
+inline constexpr int kExitNoDisplay = 1;
+inline constexpr int kExitStartFailed = 2;
+
+// SIGTERM and SIGINT, blocked for the whole process and read from a signalfd that the event loop
+// polls: a close request like any other, with nothing shared with a signal handler.
+class CloseSignals {
+ public:
+  CloseSignals();
+  ~CloseSignals();
+  CloseSignals(const CloseSignals&) = delete;
+  CloseSignals& operator=(const CloseSignals&) = delete;
+
+  int fd() const { return fd_; }
+  // Reads every pending signal; true when there was one.
+  bool Drain();
+
+ private:
+  int fd_ = -1;
+};
+
+class X11Window final : public Shell {
+ public:
+  // Connects to the display named by DISPLAY and creates the window, hidden.
+  // Throws StartupError.
+  X11Window();
+  ~X11Window() override;
+  X11Window(const X11Window&) = delete;
+  X11Window& operator=(const X11Window&) = delete;
+
+  // Runs the load handler, shows the window and handles its events until it is closed.
+  // Returns the program's exit status: 0 also when another copy was already running.
+  int Run();
+
+  // Shell
+  bool AnotherCopyRunning() override;
+  ClockReading ReadClock() override { return local_clock_.Now(); }
+  NativeHandle Handle() const override { return static_cast<NativeHandle>(window_); }
+  void OnTop(NativeHandle handle, bool flag) override;
+  void Sposta() override;
+  void Close() override { running_ = false; }
+  void Repaint(LabelMask labels) override;
+
+ private:
+  struct DisplayCloser {
+    void operator()(Display* dpy) const { XCloseDisplay(dpy); }
+  };
+  struct FontCloser {
+    Display* dpy;
+    void operator()(XftFont* font) const { XftFontClose(dpy, font); }
+  };
+  struct DrawDestroyer {
+    void operator()(XftDraw* draw) const { XftDrawDestroy(draw); }
+  };
+  using FontPtr = std::unique_ptr<XftFont, FontCloser>;
+
+  // Colours the window draws with, allocated once.
+  enum Colour : int { kFace, kRedText, kBlueText, kBlackText, kColourCount };
+
+  // The button press being handled, for the move that it may start.
+  struct Press {
+    int x_root = 0, y_root = 0;
+    unsigned int button = 0;
+    Time time = CurrentTime;
+  };
+
+  // Where a move the program runs itself (no window manager to hand it to) started.
+  struct OwnMove {
+    bool active = false;
+    unsigned int button = 0;
+    int pointer_x = 0, pointer_y = 0;
+    int window_x = 0, window_y = 0;
+  };
+
+  void CreateWindow();
+  void SetWindowManagerHints();
+  void SetNetWmState(bool above);
+  void OpenFonts();
+  FontPtr OpenFont(std::string_view family, double pixels, int weight, std::string* family_got);
+  void CreateBackBuffer();
+  void Map();
+
+  // Drawing into the back buffer and copying it to the window.
+  void PaintAll();
+  void DrawLabel(LabelId id);
+  void SetClip(std::span<const XRectangle> rects);
+  void CopyToWindow(int x, int y, int width, int height);
+  XRectangle WindowRect(const Box& client_box) const;
+  XftFont* FontOf(LabelId id) const;
+
+  // Events.
+  void DispatchQueued();
+  void Dispatch(XEvent& ev);
+  void OnButtonPress(const XButtonEvent& ev);
+  void OnButtonRelease(const XButtonEvent& ev);
+  void OnMotion(const XMotionEvent& ev);
+  void OnKeyPress(XKeyEvent& ev);
+  void OnClientMessage(const XClientMessageEvent& ev);
+  void RefuseSelectionRequest(const XSelectionRequestEvent& ev);
+  bool WindowManagerMoves();
+
+  // Declared in the order they are made; destroyed in reverse, the display last of all.
+  CloseSignals signals_;
+  std::unique_ptr<Display, DisplayCloser> dpy_;
+  int screen_ = 0;
+  ::Window root_ = 0;
+  Visual* visual_ = nullptr;
+  Colormap colormap_ = 0;
+  int depth_ = 0;
+  int dpi_ = kDesignDpi;
+  std::array<::Atom, kAtomCount> atoms_{};
+  ::Atom instance_selection_ = 0;
+  ClockWindow clock_;
+  const ScaledLayout& layout_;
+  int width_ = 0, height_ = 0;  // the whole window, frame included
+
+  ::Window window_ = 0;
+  Pixmap back_ = 0;
+  GC gc_ = nullptr;
+  std::unique_ptr<XftDraw, DrawDestroyer> draw_;
+  Picture picture_ = 0;  // the back buffer's Render picture, behind draw_
+  FontPtr phrase_font_;
+  FontPtr digits_font_;
+  FontPtr glyph_font_;  // only when a font named exactly Marlett is installed
+  std::array<XftColor, kColourCount> colours_{};
+  bool colours_allocated_ = false;
+  XRenderColor face_render_{};
+  std::vector<Box> cross_;  // the drawn close cross, where there is no Marlett
+
+  // Clip rectangles now set on picture_, so that an unchanged clip is not sent again.
+  std::array<XRectangle, kLabelCount> clip_{};
+  int clip_count_ = -1;
+  // Where each label's text last put ink, in window coordinates: a transparent neighbour of a
+  // changed label is redrawn only if its ink reaches into the changed box.
+  std::array<XRectangle, kLabelCount> ink_{};
+
+  LocalClock local_clock_;
+  bool running_ = true;
+  bool mapped_ = false;
+  bool flush_ = false;  // requests are waiting in Xlib's buffer
+  Press press_;
+  OwnMove own_move_;
+};
+
+}  // namespace brumo::x11
