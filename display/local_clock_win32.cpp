@@ -48,8 +48,8 @@ DateSeparator UserDateSeparator() {
     if (wide[i] < L' ' || wide[i] == 0x7F) return DateSeparator(kDefaultDateSeparator);
   }
   char utf8[DateSeparator::capacity()];
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide, wide_len - 1, utf8, sizeof utf8, nullptr,
-                                    nullptr);
+  const int n =
+      WideCharToMultiByte(CP_UTF8, 0, wide, wide_len - 1, utf8, sizeof utf8, nullptr, nullptr);
   if (n <= 0) return DateSeparator(kDefaultDateSeparator);
   return DateSeparator(std::string_view(utf8, static_cast<std::size_t>(n)));
 }
