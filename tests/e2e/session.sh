@@ -1,7 +1,9 @@
 # Sourced by the end-to-end tests: a private X display (Xvfb) with a real window manager
 # (openbox), pinned to a DPI, torn down with everything started in it when the test exits.
 #
-#   start_session [DPI]            Xvfb + openbox; exports DISPLAY
+#   start_session [DPI]            Xvfb + openbox; exports DISPLAY (and XAUTHORITY when
+#                                  E2E_PRIVATE_DISPLAY=1: only this user may connect, as on a
+#                                  desktop; otherwise any local client may)
 #   wait_for_window CLASS [SECS]   prints the id of the first visible window of that class
 #   wait_gone WINDOW [SECS]        succeeds once the window no longer exists
 #   geometry WINDOW                prints "X Y W H" of the window's outer edge on the screen
@@ -28,13 +30,22 @@ fail() {
 track() { E2E_PIDS+=("$1"); }
 
 start_session() {
-  local dpi=${1:-96} i
-  Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp -noreset 5>"$E2E_TMP/display" \
-    >"$E2E_TMP/xvfb.log" 2>&1 &
+  local dpi=${1:-96} i auth=()
+  if [ "${E2E_PRIVATE_DISPLAY:-0}" = 1 ]; then
+    export XAUTHORITY="$E2E_TMP/xauthority"
+    xauth -q -f "$E2E_TMP/server.auth" add :0 . "$(mcookie)"
+    auth=(-auth "$E2E_TMP/server.auth")
+  fi
+  Xvfb -displayfd 5 "${auth[@]}" -screen 0 1280x800x24 -nolisten tcp -noreset \
+    5>"$E2E_TMP/display" >"$E2E_TMP/xvfb.log" 2>&1 &
   track $!
   for i in $(seq 100); do [ -s "$E2E_TMP/display" ] && break; sleep 0.1; done
   [ -s "$E2E_TMP/display" ] || fail "Xvfb did not start: $(cat "$E2E_TMP/xvfb.log")"
   export DISPLAY=":$(head -n1 "$E2E_TMP/display")"
+  if [ ${#auth[@]} -gt 0 ]; then
+    xauth -q -f "$XAUTHORITY" add "$DISPLAY" . \
+      "$(xauth -f "$E2E_TMP/server.auth" list | awk '{print $3; exit}')"
+  fi
   for i in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
   printf 'Xft.dpi: %s\n' "$dpi" | xrdb -merge
   # Ctrl+Alt+Fn would switch virtual terminals instead of reaching a client.
