@@ -1,0 +1,127 @@
+# Sourced by the Windows end-to-end tests: brumo.exe under Wine in a private X session (Xvfb and
+# openbox, from ../e2e/session.sh), in a prefix of the test's own cloned from the prepared one.
+#
+#   use_prefix TEMPLATE [DPI]     this test's prefix, cloned from TEMPLATE; Wine reports DPI
+#   start_clock EXE               starts the clock; sets CLOCK_PID
+#   wait_exit PID [SECS]          waits for the process to end; sets EXIT_STATUS
+#   window_shot WIN               screenshot of the window; the pixel queries below read it
+#   count CLASS L T R B           pixels of CLASS (red, blue, dark) in a client-area box
+#   extent CLASS L T R B          "minx maxx miny maxy" of those pixels (client area)
+#   pixel X Y                     "r g b" of a client-area pixel
+#   scaled PX                     a 96-dpi length at the session's DPI (15 design units a pixel)
+#   drag BUTTON X Y DX DY WIN     presses at X,Y (screen), moves by DX,DY, releases; fails unless
+#                                 the window followed the pointer all the way
+source "$(dirname "${BASH_SOURCE[0]}")/../e2e/session.sh"
+
+WINE=${BRUMO_WINE:-/usr/lib/wine/wine64}
+WINESERVER="$(dirname "$WINE")/wineserver"
+[ -x "$WINESERVER" ] || WINESERVER=wineserver
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+E2E_DPI=96
+
+wine_cleanup() {
+  if [ -n "${WINEPREFIX:-}" ]; then "$WINESERVER" -k >/dev/null 2>&1 || true; fi
+  e2e_cleanup
+}
+trap wine_cleanup EXIT
+
+use_prefix() {
+  local template=$1 item
+  E2E_DPI=${2:-96}
+  [ -f "$template/.prepared" ] || fail "no prepared prefix at $template"
+  export WINEPREFIX="$E2E_TMP/prefix"
+  mkdir -p "$WINEPREFIX/drive_c/windows"
+  cp -a "$template"/*.reg "$template/.update-timestamp" "$template/dosdevices" "$WINEPREFIX/"
+  for item in "$template"/drive_c/* "$template"/drive_c/windows/*; do
+    [ "$item" = "$template/drive_c/windows" ] && continue
+    case "${item#"$template"/}" in
+      # Wine's own DLLs and programs, hundreds of megabytes that nothing rewrites: shared.
+      drive_c/windows/system32 | drive_c/windows/syswow64 | drive_c/windows/winsxs)
+        cp -al "$item" "$WINEPREFIX/${item#"$template"/}" ;;
+      *) cp -a "$item" "$WINEPREFIX/${item#"$template"/}" ;;
+    esac
+  done
+  if [ "$E2E_DPI" != 96 ]; then
+    "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$E2E_DPI" /f \
+      >/dev/null 2>&1 || fail "cannot set LogPixels"
+  fi
+}
+
+start_clock() {
+  "$WINE" "$1" >>"$E2E_TMP/clock.log" 2>&1 &
+  CLOCK_PID=$!
+  track "$CLOCK_PID"
+}
+
+# Not in a $(...): only this shell can wait for its children.
+wait_exit() {
+  local pid=$1 secs=${2:-10} i
+  for i in $(seq $((secs * 10))); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$pid" 2>/dev/null && return 1
+  EXIT_STATUS=0
+  wait "$pid" || EXIT_STATUS=$?
+}
+
+scaled() { echo $((($1 * 15 * E2E_DPI + 720) / 1440)); }
+
+# Pixels of the last window_shot, "x y r g b" a line, client-area coordinates.
+E2E_FRAME=0
+window_shot() {
+  local win=$1 x y w h
+  read -r x y w h < <(geometry "$win")
+  import -window root "$E2E_TMP/shot.png"
+  E2E_FRAME=$(((w - $(scaled 324)) / 2))
+  convert "$E2E_TMP/shot.png" -crop "${w}x${h}+$x+$y" +repage "$E2E_TMP/window.png"
+  convert "$E2E_TMP/window.png" -depth 8 txt:- |
+    awk -v f="$E2E_FRAME" -F'[:,() ]+' 'NR > 1 { print $1 - f, $2 - f, $3, $4, $5 }' \
+      >"$E2E_TMP/pixels"
+}
+
+# Keeps the pixels of a class within a box; the box is [L, R) x [T, B).
+e2e_select() {
+  awk -v c="$1" -v l="$2" -v t="$3" -v r="$4" -v b="$5" '
+    $1 >= l && $1 < r && $2 >= t && $2 < b {
+      red = $3 >= 170 && $4 <= 100 && $5 <= 100
+      blue = $5 >= 170 && $3 <= 100 && $4 <= 100
+      dark = $3 < 90 && $4 < 90 && $5 < 90
+      if ((c == "red" && red) || (c == "blue" && blue) || (c == "dark" && dark)) print $1, $2
+    }' "$E2E_TMP/pixels"
+}
+count() { e2e_select "$@" | wc -l; }
+extent() {
+  e2e_select "$@" | awk 'NR == 1 { x0 = x1 = $1; y0 = y1 = $2 }
+    { if ($1 < x0) x0 = $1; if ($1 > x1) x1 = $1; if ($2 < y0) y0 = $2; if ($2 > y1) y1 = $2 }
+    END { if (NR) print x0, x1, y0, y1 }'
+}
+pixel() { awk -v x="$1" -v y="$2" '$1 == x && $2 == y { print $3, $4, $5 }' "$E2E_TMP/pixels"; }
+
+# Polls until the window's top-left corner is at X,Y; between looks the pointer twitches by a pixel
+# and back, so that a window manager which took the pointer late still sees it move.
+e2e_wait_at() {
+  local win=$1 want_x=$2 want_y=$3 px=$4 py=$5 i x y w h
+  for i in $(seq 100); do
+    xwininfo -id "$win" >/dev/null 2>&1 || fail "the window is gone"
+    read -r x y w h < <(geometry "$win")
+    [ "$x $y" = "$want_x $want_y" ] && return 0
+    xdotool mousemove $((px + 1)) "$py" mousemove "$px" "$py"
+    sleep 0.1
+  done
+  echo "window at $x,$y, not at $want_x,$want_y" >&2
+  return 1
+}
+
+drag() {
+  local button=$1 px=$2 py=$3 dx=$4 dy=$5 win=$6 x0 y0 w h
+  read -r x0 y0 w h < <(geometry "$win")
+  xdotool mousemove "$px" "$py" mousedown "$button"
+  xdotool mousemove $((px + dx / 2)) $((py + dy / 2))
+  e2e_wait_at "$win" $((x0 + dx / 2)) $((y0 + dy / 2)) $((px + dx / 2)) $((py + dy / 2)) ||
+    { xdotool mouseup "$button"; fail "the window did not follow a press of button $button"; }
+  xdotool mousemove $((px + dx)) $((py + dy))
+  e2e_wait_at "$win" $((x0 + dx)) $((y0 + dy)) $((px + dx)) $((py + dy)) ||
+    { xdotool mouseup "$button"; fail "the window stopped short of the pointer"; }
+  xdotool mouseup "$button"
+}
