@@ -7,15 +7,26 @@
 
 namespace brumo::x11 {
 
-Text<24> InstanceSelectionName(int screen) {
+namespace {
+
+// `prefix` followed by the screen's number in decimal.
+Text<24> ScreenSelectionName(std::string_view prefix, int screen) {
   std::array<char, 24> buf{};
-  constexpr std::string_view kPrefix = "_BRUMO_S";
-  std::copy(kPrefix.begin(), kPrefix.end(), buf.begin());
-  const auto [end, ec] =
-      std::to_chars(buf.data() + kPrefix.size(), buf.data() + buf.size(), screen);
+  std::copy(prefix.begin(), prefix.end(), buf.begin());
+  const auto [end, ec] = std::to_chars(buf.data() + prefix.size(), buf.data() + buf.size(), screen);
   const std::size_t n =
-      ec == std::errc{} ? static_cast<std::size_t>(end - buf.data()) : kPrefix.size();
+      ec == std::errc{} ? static_cast<std::size_t>(end - buf.data()) : prefix.size();
   return Text<24>(std::string_view(buf.data(), n));
+}
+
+}  // namespace
+
+Text<24> InstanceSelectionName(int screen) {
+  return ScreenSelectionName("_BRUMO_S", screen);
+}
+
+Text<24> WindowManagerSelectionName(int screen) {
+  return ScreenSelectionName("WM_S", screen);
 }
 
 int DpiFromResource(const char* value) {
@@ -60,8 +71,11 @@ std::vector<Box> CloseCross(const Box& glyph_box, int dpi) {
   const int top = glyph_box.top + ScaleToDpi(1, dpi);
   std::vector<Box> out;
   for (int row = 0; row < h; ++row) {
-    // The falling stroke's left edge on this row; the rising stroke mirrors it.
-    const int x = static_cast<int>(std::lround(static_cast<double>(row) * (w - t) / (h - 1)));
+    // The falling stroke's left edge on this row, rounded on the upper half and mirrored on the
+    // lower one so that the cross is symmetric; the rising stroke mirrors it across.
+    const int upper = std::min(row, h - 1 - row);
+    const int x0 = static_cast<int>(std::lround(static_cast<double>(upper) * (w - t) / (h - 1)));
+    const int x = row == upper ? x0 : w - t - x0;
     const int mirror = w - t - x;
     const int a = std::min(x, mirror);
     const int b = std::max(x, mirror);

@@ -125,6 +125,9 @@ inline constexpr std::array<long, 5> kMotifNoDecorations{2, 0, 0, 0, 0};
 // window managers' WM_Sn: "_BRUMO_S0" for screen 0.
 Text<24> InstanceSelectionName(int screen);
 
+// The selection a window manager holds while it manages screen `screen` (ICCCM): "WM_S0".
+Text<24> WindowManagerSelectionName(int screen);
+
 // The dots per inch given by an Xft.dpi resource value, rounded to a whole number; the design's
 // 96 when the value is missing, not a number or not positive.
 int DpiFromResource(const char* value);

@@ -124,9 +124,10 @@ X11Window::X11Window()
       height_(layout_.client_height + 2 * layout_.frame) {
   Display* dpy = dpy_.get();
   XInternAtoms(dpy, const_cast<char**>(kAtomNames.data()), kAtomCount, False, atoms_.data());
-  const Text<24> selection = InstanceSelectionName(screen_);
-  const std::string selection_name(selection.view());
-  instance_selection_ = XInternAtom(dpy, selection_name.c_str(), False);
+  instance_selection_ =
+      XInternAtom(dpy, std::string(InstanceSelectionName(screen_).view()).c_str(), False);
+  wm_selection_ =
+      XInternAtom(dpy, std::string(WindowManagerSelectionName(screen_).view()).c_str(), False);
   CreateWindow();
   SetWindowManagerHints();
 }
@@ -358,9 +359,11 @@ void X11Window::OnTop(NativeHandle handle, bool flag) {
   flush_ = true;
 }
 
-// Whether the window manager runs interactive moves on request (_NET_WM_MOVERESIZE).
+// Whether a window manager runs and does interactive moves on request (_NET_WM_MOVERESIZE).
+// A manager that ended may leave its _NET_SUPPORTED behind, but never its WM_Sn selection.
 bool X11Window::WindowManagerMoves() {
   Display* dpy = dpy_.get();
+  if (XGetSelectionOwner(dpy, wm_selection_) == None) return false;
   ::Atom type = None;
   int format = 0;
   unsigned long count = 0, after = 0;

@@ -142,6 +142,7 @@ class X11Window final : public Shell {
   int dpi_ = kDesignDpi;
   std::array<::Atom, kAtomCount> atoms_{};
   ::Atom instance_selection_ = 0;
+  ::Atom wm_selection_ = 0;
   ClockWindow clock_;
   const ScaledLayout& layout_;
   int width_ = 0, height_ = 0;  // the whole window, frame included
