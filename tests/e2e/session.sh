@@ -30,23 +30,38 @@ fail() {
 track() { E2E_PIDS+=("$1"); }
 
 start_session() {
-  local dpi=${1:-96} i auth=()
+  local dpi=${1:-96} i n pid="" cookie=""
+  local auth=()
   if [ "${E2E_PRIVATE_DISPLAY:-0}" = 1 ]; then
     export XAUTHORITY="$E2E_TMP/xauthority"
-    xauth -q -f "$E2E_TMP/server.auth" add :0 . "$(mcookie)"
+    touch "$XAUTHORITY" "$E2E_TMP/server.auth"
+    cookie=$(mcookie)
+    xauth -q -f "$E2E_TMP/server.auth" add :0 . "$cookie"
     auth=(-auth "$E2E_TMP/server.auth")
   fi
-  Xvfb -displayfd 5 "${auth[@]}" -screen 0 1280x800x24 -nolisten tcp -noreset \
-    5>"$E2E_TMP/display" >"$E2E_TMP/xvfb.log" 2>&1 &
-  track $!
-  for i in $(seq 100); do [ -s "$E2E_TMP/display" ] && break; sleep 0.1; done
-  [ -s "$E2E_TMP/display" ] || fail "Xvfb did not start: $(cat "$E2E_TMP/xvfb.log")"
-  export DISPLAY=":$(head -n1 "$E2E_TMP/display")"
-  if [ ${#auth[@]} -gt 0 ]; then
-    xauth -q -f "$XAUTHORITY" add "$DISPLAY" . \
-      "$(xauth -f "$E2E_TMP/server.auth" list | awk '{print $3; exit}')"
-  fi
-  for i in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  # A random display number from a wide range: a number that another test just let go of could
+  # still be reached by a straggler of that test.
+  for i in $(seq 20); do
+    n=$((100 + RANDOM % 900))
+    [ -e "/tmp/.X$n-lock" ] && continue
+    [ -z "$cookie" ] || xauth -q -f "$XAUTHORITY" add ":$n" . "$cookie"
+    Xvfb ":$n" "${auth[@]}" -screen 0 1280x800x24 -nolisten tcp -noreset \
+      >"$E2E_TMP/xvfb.log" 2>&1 &
+    pid=$!
+    for _ in $(seq 100); do
+      kill -0 "$pid" 2>/dev/null || break
+      DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && break
+      sleep 0.1
+    done
+    if kill -0 "$pid" 2>/dev/null && DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+      track "$pid"
+      export DISPLAY=":$n"
+      break
+    fi
+    kill "$pid" 2>/dev/null || true
+    pid=""
+  done
+  [ -n "$pid" ] || fail "Xvfb did not start: $(cat "$E2E_TMP/xvfb.log")"
   printf 'Xft.dpi: %s\n' "$dpi" | xrdb -merge
   # Ctrl+Alt+Fn would switch virtual terminals instead of reaching a client.
   setxkbmap -option srvrkeys:none 2>/dev/null || true
