@@ -14,9 +14,15 @@ E2E_TMP=$(mktemp -d)
 E2E_PIDS=()
 
 e2e_cleanup() {
-  local pid
-  for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${E2E_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  # Last started first, so that the display outlives its clients.
+  local i pid _
+  for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
+    pid=${E2E_PIDS[i]}
+    kill "$pid" 2>/dev/null || continue
+    for _ in $(seq 30); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
   rm -rf "$E2E_TMP"
 }
 trap e2e_cleanup EXIT
