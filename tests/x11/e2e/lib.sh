@@ -4,7 +4,7 @@
 #   start_desktop [DPI]         start_session, then waits until openbox handles new windows
 #   start_brumo [TIME]          starts the clock (its clock frozen at TIME, e.g. '2026-03-14
 #                               14:47:58'); sets BRUMO_PID and BRUMO_WIN
-#   ended_with PID [SECS]       waits for PID to end; prints its exit status
+#   ended_with PID [SECS]       waits for PID to end; sets STATUS to its exit status
 #   still_running PID           succeeds while PID runs
 #   drag BUTTON X Y DX DY       presses BUTTON at X,Y and moves the pointer by DX,DY until the
 #                               clock has followed it, then releases
@@ -63,13 +63,15 @@ start_brumo() {
   }
 }
 
-# The visible window whose _NET_WM_PID is PID, once the window manager has placed it.
+# The visible window whose _NET_WM_PID is PID, once the window manager (if any: E2E_NO_WM=1
+# says there is none) has placed it.
 wait_for_brumo_window() {
   local pid=$1 i id
   for i in $(seq 100); do
     id=$(xdotool search --pid "$pid" 2>/dev/null | head -n1 || true)
+    # Once managed, the window manager has told the window its frame.
     if [ -n "$id" ] && xwininfo -id "$id" 2>/dev/null | grep -q IsViewable &&
-      xprop -id "$id" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '='; then
+      { [ "${E2E_NO_WM:-0}" = 1 ] || xprop -id "$id" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '='; }; then
       echo "$id"
       return 0
     fi
@@ -79,15 +81,17 @@ wait_for_brumo_window() {
   return 1
 }
 
+# Sets STATUS to PID's exit status once it has ended (not in a subshell: only the shell that
+# started PID can collect it).
 ended_with() {
-  local pid=$1 secs=${2:-10} i status=0
+  local pid=$1 secs=${2:-10} i
   for i in $(seq $((secs * 20))); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.05
   done
   kill -0 "$pid" 2>/dev/null && fail "process $pid did not end within ${secs}s"
-  wait "$pid" || status=$?
-  echo "$status"
+  STATUS=0
+  wait "$pid" 2>/dev/null || STATUS=$?
 }
 
 still_running() { kill -0 "$1" 2>/dev/null; }
