@@ -8,10 +8,6 @@ start_session 96
 use_prefix "$2" 96
 f=3
 
-open_clock() {
-  start_clock "$exe"
-  win=$(wait_for_window brumo.exe 30) || fail "no clock window within 30 s"
-}
 expect_closed() {
   wait_gone "$win" 10 || fail "$1 left the window open"
   wait_exit "$CLOCK_PID" 10 || fail "$1 closed the window but the program runs on"
@@ -19,9 +15,10 @@ expect_closed() {
 }
 
 # Keys go to the focused window.
-open_clock
+open_clock "$exe"
+win=$CLOCK_WIN
 xdotool windowactivate --sync "$win" >/dev/null 2>&1 || true
-for i in $(seq 50); do
+for _ in $(seq 50); do
   [ "$(xdotool getwindowfocus)" = "$win" ] && break
   sleep 0.1
 done
@@ -36,13 +33,15 @@ xdotool key alt+F4
 expect_closed "Alt+F4"
 
 # A click on the close glyph.
-open_clock
-read -r x y w h < <(geometry "$win")
+open_clock "$exe"
+win=$CLOCK_WIN
+read -r x y _ < <(geometry "$win")
 xdotool mousemove $((x + f + 316)) $((y + f + 7)) click 1
 expect_closed "a click on the close glyph"
 
 # The window manager's close request (the desktop's own Alt+F4 or close button).
-open_clock
+open_clock "$exe"
+win=$CLOCK_WIN
 wmctrl -i -c "$win"
 expect_closed "the window manager's close request"
 echo "ok"

@@ -7,8 +7,8 @@ exe=$1
 start_session 96
 use_prefix "$2" 96
 
-start_clock "$exe"
-win=$(wait_for_window brumo.exe 30) || fail "no clock window within 30 s"
+open_clock "$exe"
+win=$CLOCK_WIN
 f=3  # the frame: client-area point (cx, cy) is at window x + f + cx
 
 # A point of the client area, on the screen.
@@ -50,7 +50,7 @@ e2e_wait_at "$win" "$x0" "$y0" "$px" "$py" || fail "the window did not come back
 xdotool mouseup 1
 read -r px py < <(at 200 13)
 drag 1 "$px" "$py" 50 50 "$win"
-read -r x1 y1 w h < <(geometry "$win")
+read -r x1 y1 _ < <(geometry "$win")
 [ "$x1 $y1" = "$((x0 + 50)) $((y0 + 50))" ] ||
   fail "the window went from $x0,$y0 to $x1,$y1: the glyph or a still press moved it"
 kill -0 "$CLOCK_PID" || fail "the clock ended"

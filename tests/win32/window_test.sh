@@ -6,8 +6,8 @@ exe=$1
 start_session 96
 use_prefix "$2" 96
 
-start_clock "$exe"
-win=$(wait_for_window brumo.exe 30) || fail "no clock window within 30 s"
+open_clock "$exe"
+win=$CLOCK_WIN
 
 # A thin dialog frame around a 324 x 26 client area, and no caption.
 read -r x y w h < <(geometry "$win")
@@ -23,7 +23,7 @@ done
 # The clock runs: the seconds label shows another text within a few seconds.
 window_shot "$win"
 first=$(e2e_select blue 295 0 308 13 | md5sum)
-for i in $(seq 100); do
+for _ in $(seq 100); do
   window_shot "$win"
   [ "$(e2e_select blue 295 0 308 13 | md5sum)" != "$first" ] && break
   sleep 0.1
@@ -37,7 +37,7 @@ track "$second"
 wait_exit "$second" 30 || fail "the second copy is still running after 30 s"
 [ "$EXIT_STATUS" = 0 ] || fail "the second copy ended with status $EXIT_STATUS"
 windows=$(xdotool search --onlyvisible --class brumo.exe | sort -u)
-[ "$windows" = "$win" ] || fail "clock windows after the second start: $(echo $windows)"
+[ "$windows" = "$win" ] || fail "clock windows after the second start: ${windows//$'\n'/ }"
 read -r x2 y2 w2 h2 < <(geometry "$win")
 [ "$x2 $y2 $w2 $h2" = "$x $y $w $h" ] || fail "the first window moved or changed size"
 kill -0 "$CLOCK_PID" || fail "the first copy ended"

@@ -3,6 +3,7 @@
 #
 #   use_prefix TEMPLATE [DPI]     this test's prefix, cloned from TEMPLATE; Wine reports DPI
 #   start_clock EXE               starts the clock; sets CLOCK_PID
+#   open_clock EXE                starts the clock and waits for its window; sets CLOCK_WIN
 #   wait_exit PID [SECS]          waits for the process to end; sets EXIT_STATUS
 #   window_shot WIN               screenshot of the window; the pixel queries below read it
 #   count CLASS L T R B           pixels of CLASS (red, blue, dark) in a client-area box
@@ -19,8 +20,13 @@ WINESERVER="$(dirname "$WINE")/wineserver"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 E2E_DPI=96
 
+# Ends this prefix's Wine server and waits for it: a server left behind could answer the next
+# test's Wine, should its prefix directory get the same inode.
 wine_cleanup() {
-  if [ -n "${WINEPREFIX:-}" ]; then "$WINESERVER" -k >/dev/null 2>&1 || true; fi
+  if [ -n "${WINEPREFIX:-}" ]; then
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+    "$WINESERVER" -w >/dev/null 2>&1 || true
+  fi
   e2e_cleanup
 }
 trap wine_cleanup EXIT
@@ -53,7 +59,23 @@ start_clock() {
   track "$CLOCK_PID"
 }
 
+# shellcheck disable=SC2034  # CLOCK_WIN is for the caller
+open_clock() {
+  start_clock "$1"
+  CLOCK_WIN=$(wait_for_window brumo.exe 90) && return 0
+  if kill -0 "$CLOCK_PID" 2>/dev/null; then
+    echo "brumo.exe runs but shows no window; X windows of its class:" >&2
+    xdotool search --class brumo.exe >&2 || true
+  else
+    wait_exit "$CLOCK_PID" 1
+    echo "brumo.exe ended with status $EXIT_STATUS" >&2
+  fi
+  cat "$E2E_TMP/clock.log" >&2
+  fail "no clock window within 90 s"
+}
+
 # Not in a $(...): only this shell can wait for its children.
+# shellcheck disable=SC2034  # EXIT_STATUS is for the caller
 wait_exit() {
   local pid=$1 secs=${2:-10} i
   for i in $(seq $((secs * 10))); do
@@ -101,8 +123,8 @@ pixel() { awk -v x="$1" -v y="$2" '$1 == x && $2 == y { print $3, $4, $5 }' "$E2
 # Polls until the window's top-left corner is at X,Y; between looks the pointer twitches by a pixel
 # and back, so that a window manager which took the pointer late still sees it move.
 e2e_wait_at() {
-  local win=$1 want_x=$2 want_y=$3 px=$4 py=$5 i x y w h
-  for i in $(seq 100); do
+  local win=$1 want_x=$2 want_y=$3 px=$4 py=$5 x y w h
+  for _ in $(seq 100); do
     xwininfo -id "$win" >/dev/null 2>&1 || fail "the window is gone"
     read -r x y w h < <(geometry "$win")
     [ "$x $y" = "$want_x $want_y" ] && return 0
