@@ -295,6 +295,24 @@ void X11Window::OpenFonts() {
   }
 }
 
+// Loads every glyph the labels can show, once: Xft loads a glyph (rendering it and sending it to
+// the server) the first time it is drawn, and that must not happen on a tick.
+void X11Window::LoadGlyphs() {
+  Display* dpy = dpy_.get();
+  auto load = [dpy](XftFont* font, std::string_view text) {
+    if (font == nullptr || text.empty()) return;
+    XGlyphInfo ext{};
+    XftTextExtentsUtf8(dpy, font, reinterpret_cast<const FcChar8*>(text.data()),
+                       static_cast<int>(text.size()), &ext);
+  };
+  for (const std::string& hour : clock_.Tables().Ore()) load(phrase_font_.get(), hour);
+  for (const std::string& minutes : clock_.Tables().Minuti()) load(phrase_font_.get(), minutes);
+  // The digits, the colons and the date with its separator.
+  load(digits_font_.get(), "0123456789:");
+  load(digits_font_.get(), clock_.Texts()[kData]);
+  load(glyph_font_.get(), clock_.Texts()[kEsci]);
+}
+
 void X11Window::CreateBackBuffer() {
   Display* dpy = dpy_.get();
   back_ = XCreatePixmap(dpy, window_, static_cast<unsigned>(width_), static_cast<unsigned>(height_),
@@ -538,6 +556,7 @@ void X11Window::CopyToWindow(int x, int y, int width, int height) {
 int X11Window::Run() {
   if (!clock_.Load()) return 0;
   OpenFonts();
+  LoadGlyphs();
   CreateBackBuffer();
   PaintAll();
   Map();

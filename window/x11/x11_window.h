@@ -109,6 +109,7 @@ class X11Window final : public Shell {
   void SetNetWmState(bool above);
   void OpenFonts();
   FontPtr OpenFont(std::string_view family, double pixels, int weight, std::string* family_got);
+  void LoadGlyphs();
   void CreateBackBuffer();
   void Map();
 
