@@ -47,16 +47,20 @@ MouseButton ButtonOf(UINT message) {
   }
 }
 
-UINT DrawTextAlignment(Align align) {
+// Where a text `width` pixels wide starts in a box, by the label's alignment. A centred text
+// wider than its box loses its overflow evenly, an odd pixel on the right, where a glyph's advance
+// ends in blank space: so two digits of the dialog font, 12 pixels of advance, keep every pixel
+// of their ink in an 11-pixel label.
+int TextLeft(const Box& box, int width, Align align) {
   switch (align) {
     case Align::kLeft:
-      return DT_LEFT;
+      return box.left;
     case Align::kCenter:
-      return DT_CENTER;
+      return box.left + (box.width - width) / 2;  // rounds toward zero either way
     case Align::kRight:
-      return DT_RIGHT;
+      return box.right() - width;
   }
-  return DT_LEFT;
+  return box.left;
 }
 
 RECT RectOf(const Box& box) {
@@ -295,15 +299,20 @@ HFONT ClockShell::FontOf(const LabelSpec& spec) const {
 }
 
 void ClockShell::DrawLabel(HDC dc, const LabelSpec& spec) const {
-  RECT box = RectOf(clock_window_.Layout().boxes[spec.id]);
-  if (spec.opaque) FillRect(dc, &box, GetSysColorBrush(COLOR_3DFACE));
+  const Box& box = clock_window_.Layout().boxes[spec.id];
+  const RECT rect = RectOf(box);
+  if (spec.opaque) FillRect(dc, &rect, GetSysColorBrush(COLOR_3DFACE));
   // A UTF-16 text never has more units than its UTF-8 form has bytes.
   wchar_t text[LabelText::capacity()];
   const int length = ToUtf16(clock_window_.Texts()[spec.id], text, LabelText::capacity());
   if (length == 0) return;
   SelectObject(dc, FontOf(spec));
   SetTextColor(dc, RGB(spec.color.r, spec.color.g, spec.color.b));
-  DrawTextW(dc, text, length, &box, DT_SINGLELINE | DT_NOPREFIX | DrawTextAlignment(spec.align));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text, length, &size);
+  // Like any label, the text is cut at the box's edges.
+  ExtTextOutW(dc, TextLeft(box, size.cx, spec.align), box.top, ETO_CLIPPED, &rect, text,
+              static_cast<UINT>(length), nullptr);
 }
 
 // Draws the part of the window that needs it on the canvas, then copies that part to the screen.
