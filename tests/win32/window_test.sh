@@ -1,5 +1,5 @@
 #!/bin/bash
-# The window as the window manager sees it, and the single-instance rule.
+# The window as the window manager sees it, the clock ticking, and the single-instance rule.
 #   window_test.sh BRUMO_EXE PREFIX_TEMPLATE
 source "$(dirname "$0")/wine_session.sh"
 exe=$1
@@ -19,6 +19,11 @@ for atom in _NET_WM_STATE_ABOVE _NET_WM_STATE_SKIP_TASKBAR; do
   [[ $state == *"$atom"* ]] || fail "$atom missing: $state"
 done
 [[ $(xprop -id "$win" WM_CLASS) == *'"brumo.exe"'* ]] || fail "WM_CLASS is not brumo.exe"
+# The window's icon, at both sizes, for task switchers and the like.
+icons=$(xprop -id "$win" _NET_WM_ICON)
+for size in "32 x 32" "16 x 16"; do
+  [[ $icons == *"Icon ($size)"* ]] || fail "no $size icon on the window"
+done
 
 # The clock runs: the seconds label shows another text within a few seconds.
 window_shot "$win"

@@ -47,6 +47,16 @@ MouseButton ButtonOf(UINT message) {
   }
 }
 
+// Reports a platform failure that stops the program and gives its exit code. A GUI program has
+// no console, and the clock shows no message boxes: the text goes to a debugger, if one listens.
+int Fail(const wchar_t* what) {
+  const DWORD error = GetLastError();
+  wchar_t message[128];
+  wsprintfW(message, L"brumo: %s failed, error %lu\n", what, error);
+  OutputDebugStringW(message);
+  return 1;
+}
+
 // Where a text `width` pixels wide starts in a box, by the label's alignment. A centred text
 // wider than its box loses its overflow evenly, an odd pixel on the right, where a glyph's advance
 // ends in blank space: so two digits of the dialog font, 12 pixels of advance, keep every pixel
@@ -141,7 +151,7 @@ int ClockShell::Run() {
                  GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR | LR_SHARED));
   window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   window_class.lpszClassName = kClassName;
-  if (RegisterClassExW(&window_class) == 0) return 1;
+  if (RegisterClassExW(&window_class) == 0) return Fail(L"RegisterClassExW");
 
   // The client area is the layout's; the frame goes around it.
   const ScaledLayout& layout = clock_window_.Layout();
@@ -152,10 +162,10 @@ int ClockShell::Run() {
   if (CreateWindowExW(kExStyle, kClassName, L"", kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                       outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
                       instance_, this) == nullptr) {
-    return 1;
+    return Fail(L"CreateWindowExW");
   }
   if (!clock_window_.Load()) return 0;  // another copy is running
-  if (!PrepareDrawing()) return 1;
+  if (!PrepareDrawing()) return Fail(L"Creating the fonts or the canvas");
   timer_.Start(window_, kTimerId, kTimerMilliseconds);
   ShowWindow(window_, SW_SHOW);
   UpdateWindow(window_);
