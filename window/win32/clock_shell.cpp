@@ -73,6 +73,11 @@ int TextLeft(const Box& box, int width, Align align) {
   return box.left;
 }
 
+bool SameFont(const FontSpec& a, const FontSpec& b) {
+  return a.family == b.family && a.points == b.points && a.weight == b.weight &&
+         a.charset == b.charset;
+}
+
 RECT RectOf(const Box& box) {
   return {box.left, box.top, box.right(), box.bottom()};
 }
@@ -92,7 +97,7 @@ int SystemDpi() {
   return dpi > 0 ? dpi : kDesignDpi;
 }
 
-// The face the system uses for dialogs and messages, "" if it cannot say.
+// The font the system uses for dialogs and messages; the stock GUI font where it cannot say.
 LOGFONTW SystemDialogFont() {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
@@ -292,20 +297,24 @@ LRESULT ClockShell::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 bool ClockShell::PrepareDrawing() {
-  const LOGFONTW phrase = LayoutFont(kPhraseFont, dpi_);
-  const LOGFONTW glyph = LayoutFont(kGlyphFont, dpi_);
-  const LOGFONTW dialog = LayoutFont(kDefaultFont, dpi_);
-  phrase_font_.reset(CreateFontIndirectW(&phrase));
-  glyph_font_.reset(CreateFontIndirectW(&glyph));
-  dialog_font_.reset(CreateFontIndirectW(&dialog));
+  // One font for each font the layout names; labels of the same font share it.
+  std::size_t made = 0;
+  for (const LabelSpec& spec : kLayout) {
+    HFONT font = nullptr;
+    for (const LabelSpec& earlier : kLayout) {
+      if (earlier.id == spec.id) break;
+      if (SameFont(earlier.font, spec.font)) font = label_fonts_[earlier.id];
+    }
+    if (font == nullptr) {
+      const LOGFONTW wanted = LayoutFont(spec.font, dpi_);
+      fonts_[made].reset(CreateFontIndirectW(&wanted));
+      font = fonts_[made++].get();
+      if (font == nullptr) return false;
+    }
+    label_fonts_[spec.id] = font;
+  }
   const ScaledLayout& layout = clock_window_.Layout();
-  return phrase_font_ && glyph_font_ && dialog_font_ &&
-         canvas_.Create(layout.client_width, layout.client_height);
-}
-
-HFONT ClockShell::FontOf(const LabelSpec& spec) const {
-  if (spec.font.family.empty()) return dialog_font_.get();
-  return spec.id == kEsci ? glyph_font_.get() : phrase_font_.get();
+  return canvas_.Create(layout.client_width, layout.client_height);
 }
 
 void ClockShell::DrawLabel(HDC dc, const LabelSpec& spec) const {
@@ -316,7 +325,7 @@ void ClockShell::DrawLabel(HDC dc, const LabelSpec& spec) const {
   wchar_t text[LabelText::capacity()];
   const int length = ToUtf16(clock_window_.Texts()[spec.id], text, LabelText::capacity());
   if (length == 0) return;
-  SelectObject(dc, FontOf(spec));
+  SelectObject(dc, label_fonts_[spec.id]);
   SetTextColor(dc, RGB(spec.color.r, spec.color.g, spec.color.b));
   SIZE size{};
   GetTextExtentPoint32W(dc, text, length, &size);

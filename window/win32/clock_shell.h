@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <array>
+
 #include "display/local_clock.h"
 #include "window/clock_window.h"
 #include "window/win32/gdi.h"
@@ -37,7 +39,6 @@ class ClockShell final : public Shell {
   bool PrepareDrawing();
   void Paint();
   void DrawLabel(HDC dc, const LabelSpec& spec) const;
-  HFONT FontOf(const LabelSpec& spec) const;
 
   HINSTANCE instance_;
   HWND window_ = nullptr;
@@ -46,9 +47,8 @@ class ClockShell final : public Shell {
   ClockWindow clock_window_;
   KernelHandle instance_mutex_;
   // The fonts are declared before the canvas, so the canvas lets go of them before they go.
-  Font phrase_font_;
-  Font glyph_font_;
-  Font dialog_font_;
+  std::array<Font, kLabelCount> fonts_;  // as many as the layout has different fonts
+  std::array<HFONT, kLabelCount> label_fonts_{};
   Canvas canvas_;
   Timer timer_;
 };
