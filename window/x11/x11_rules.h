@@ -154,8 +154,12 @@ constexpr std::int64_t NextTickDue(std::int64_t now, std::int64_t due) {
 
 // fontconfig family asked for the window's default font. Arial has the dialog font's narrow
 // digits and fontconfig's metric aliases give its twin (Liberation Sans, Arimo); where neither is
-// installed fontconfig falls back to the desktop's sans face, and the size is fitted to that.
+// installed the desktop's sans face stands in, and the size is fitted to that.
 inline constexpr std::string_view kDefaultFamily = "Arial";
+
+// The kind of face each font falls back on where its own family is missing altogether.
+inline constexpr std::string_view kPhraseGeneric = "serif";
+inline constexpr std::string_view kDefaultGeneric = "sans-serif";
 
 // Pixel size of a font given in points, at `dpi`, for fontconfig's pixelsize.
 constexpr double PixelSize(const FontSpec& font, int dpi) {

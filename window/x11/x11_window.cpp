@@ -228,12 +228,16 @@ void X11Window::SetNetWmState(bool above) {
                   reinterpret_cast<const unsigned char*>(values.data()), states.count);
 }
 
-X11Window::FontPtr X11Window::OpenFont(std::string_view family, double pixels, int weight,
-                                       std::string* family_got) {
+X11Window::FontPtr X11Window::OpenFont(std::string_view family, std::string_view generic,
+                                       double pixels, int weight, std::string* family_got) {
   Display* dpy = dpy_.get();
   FcPattern* pattern = FcPatternCreate();
-  const std::string name(family);
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
+  // The family first, then the kind of face to fall back on where it is missing.
+  for (std::string_view f : {family, generic}) {
+    if (f.empty()) continue;
+    const std::string name(f);
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
+  }
   FcPatternAddDouble(pattern, FC_PIXEL_SIZE, pixels);
   FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
   FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
@@ -256,13 +260,13 @@ X11Window::FontPtr X11Window::OpenFont(std::string_view family, double pixels, i
 
 void X11Window::OpenFonts() {
   Display* dpy = dpy_.get();
-  phrase_font_ =
-      OpenFont(kPhraseFont.family, PixelSize(kPhraseFont, dpi_), kPhraseFont.weight, nullptr);
+  phrase_font_ = OpenFont(kPhraseFont.family, kPhraseGeneric, PixelSize(kPhraseFont, dpi_),
+                          kPhraseFont.weight, nullptr);
 
   // The default font: the largest size at which every pair of digits fits the minutes' box.
   const Box pair_box = DigitPairBox(layout_);
   const int digits_px = FitPixelSize(dpi_, [&](int px) {
-    FontPtr font = OpenFont(kDefaultFamily, px, kDefaultFont.weight, nullptr);
+    FontPtr font = OpenFont(kDefaultFamily, kDefaultGeneric, px, kDefaultFont.weight, nullptr);
     if (!font) return false;
     if (font->ascent + font->descent > pair_box.height) return false;
     char pair[2];
@@ -277,12 +281,12 @@ void X11Window::OpenFonts() {
     }
     return true;
   });
-  digits_font_ = OpenFont(kDefaultFamily, digits_px, kDefaultFont.weight, nullptr);
+  digits_font_ = OpenFont(kDefaultFamily, kDefaultGeneric, digits_px, kDefaultFont.weight, nullptr);
 
   // fontconfig answers any family with its closest font; only a real Marlett has the cross at "r".
   std::string glyph_family;
-  FontPtr glyph =
-      OpenFont(kGlyphFont.family, PixelSize(kGlyphFont, dpi_), kGlyphFont.weight, &glyph_family);
+  FontPtr glyph = OpenFont(kGlyphFont.family, "", PixelSize(kGlyphFont, dpi_), kGlyphFont.weight,
+                           &glyph_family);
   if (glyph && strcasecmp(glyph_family.c_str(), std::string(kGlyphFont.family).c_str()) == 0) {
     glyph_font_ = std::move(glyph);
   } else {

@@ -108,7 +108,8 @@ class X11Window final : public Shell {
   void SetWindowManagerHints();
   void SetNetWmState(bool above);
   void OpenFonts();
-  FontPtr OpenFont(std::string_view family, double pixels, int weight, std::string* family_got);
+  FontPtr OpenFont(std::string_view family, std::string_view generic, double pixels, int weight,
+                   std::string* family_got);
   void LoadGlyphs();
   void CreateBackBuffer();
   void Map();

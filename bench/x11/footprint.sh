@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# The running clock's footprint beside xclock's, measured side by side in one run on a private
+# display (Xvfb + openbox): steady memory (RSS, PSS, private), CPU time over a minute (beside a
+# bare 100 ms poll() loop, the floor for anything that ticks ten times a second), X requests a
+# second in steady state (through xtrace) and the time from start to the window being mapped.
+#
+#   bench/x11/footprint.sh [BRUMO] [SECONDS]     defaults: build/brumo, 60
+#
+# Needs: xvfb openbox xdotool x11-utils x11-apps (xclock) xtrace imagemagick, a C++ compiler.
+set -euo pipefail
+HERE=$(cd "$(dirname "$0")" && pwd)
+BRUMO=$(realpath "${1:-$HERE/../../build/brumo}")
+SECONDS_CPU=${2:-60}
+STARTS=5
+XCLOCK=(xclock -digital -update 1)
+source "$HERE/../../tests/x11/e2e/lib.sh"
+command -v xclock >/dev/null || fail "xclock is not installed (package x11-apps)"
+command -v xtrace >/dev/null || fail "xtrace is not installed (package xtrace)"
+
+c++ -O2 -o "$E2E_TMP/map_timer" "$HERE/map_timer.cpp" -lX11
+c++ -O2 -o "$E2E_TMP/poll_floor" "$HERE/poll_floor.cpp"
+start_desktop 96
+
+median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+# CPU time in nanoseconds, as the scheduler counts it (finer than utime + stime's ticks).
+cpu_ns() { awk '{print $1}' "/proc/$1/schedstat"; }
+status_kb() { awk -v k="$2:" '$1 == k {print $2}' "/proc/$1/status"; }
+rollup_kb() { awk -v k="$2:" '$1 == k {s += $2} END {print s + 0}' "/proc/$1/smaps_rollup"; }
+private_kb() {
+  awk '$1 == "Private_Clean:" || $1 == "Private_Dirty:" {s += $2} END {print s + 0}' \
+    "/proc/$1/smaps_rollup"
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (b > 0) printf "%.2f", a / b; else print "-"}'; }
+
+echo "Start-up: $STARTS starts of each, alternating..." >&2
+brumo_starts=()
+xclock_starts=()
+for i in $(seq $STARTS); do
+  brumo_starts+=("$("$E2E_TMP/map_timer" "$BRUMO")")
+  xclock_starts+=("$("$E2E_TMP/map_timer" "${XCLOCK[@]}")")
+done
+brumo_start=$(printf '%s\n' "${brumo_starts[@]}" | median)
+xclock_start=$(printf '%s\n' "${xclock_starts[@]}" | median)
+
+echo "X requests: both through xtrace for 12 s, counting the last 10..." >&2
+fake=$((100 + $$ % 700))
+xtrace -n -D ":$fake" -d "$DISPLAY" -o "$E2E_TMP/brumo.xt" -- "$BRUMO" 2>/dev/null &
+XTRACE_PIDS=($!)
+track $!
+xtrace -n -D ":$((fake + 1))" -d "$DISPLAY" -o "$E2E_TMP/xclock.xt" -- "${XCLOCK[@]}" \
+  2>/dev/null &
+XTRACE_PIDS+=($!)
+track $!
+requests() { grep -c ':<:' "$1" || true; }
+sleep 2
+b0=$(requests "$E2E_TMP/brumo.xt")
+x0=$(requests "$E2E_TMP/xclock.xt")
+sleep 10
+b1=$(requests "$E2E_TMP/brumo.xt")
+x1=$(requests "$E2E_TMP/xclock.xt")
+brumo_rps=$(awk -v a="$b0" -v b="$b1" 'BEGIN {printf "%.1f", (b - a) / 10}')
+xclock_rps=$(awk -v a="$x0" -v b="$x1" 'BEGIN {printf "%.1f", (b - a) / 10}')
+# What one second of each sends.
+sed -n 's/^[0-9]*:<:[0-9a-f]*: *[0-9]*: \(.*Request([0-9,]*): [A-Za-z0-9]*\).*/\1/p' \
+  "$E2E_TMP/brumo.xt" | tail -n "$(((b1 - b0) / 10))" | sed 's/^/    brumo:  /' >"$E2E_TMP/brumo.sample"
+sed -n 's/^[0-9]*:<:[0-9a-f]*: *[0-9]*: \(.*Request([0-9,]*): [A-Za-z0-9]*\).*/\1/p' \
+  "$E2E_TMP/xclock.xt" | tail -n "$(((x1 - x0) / 10))" | sed 's/^/    xclock: /' >"$E2E_TMP/xclock.sample"
+kill "${XTRACE_PIDS[@]}" 2>/dev/null || true
+for i in $(seq 50); do
+  xdotool search --class Brumo >/dev/null 2>&1 || xdotool search --class XClock >/dev/null 2>&1 ||
+    break
+  sleep 0.1
+done
+
+echo "Memory and CPU: both running for ${SECONDS_CPU} s..." >&2
+"$BRUMO" &
+BRUMO_PID=$!
+track $BRUMO_PID
+"${XCLOCK[@]}" &
+XCLOCK_PID=$!
+track $XCLOCK_PID
+"$E2E_TMP/poll_floor" &
+FLOOR_PID=$!
+track $FLOOR_PID
+sleep 3
+bc0=$(cpu_ns $BRUMO_PID)
+xc0=$(cpu_ns $XCLOCK_PID)
+fc0=$(cpu_ns $FLOOR_PID)
+sleep "$SECONDS_CPU"
+bc1=$(cpu_ns $BRUMO_PID)
+xc1=$(cpu_ns $XCLOCK_PID)
+fc1=$(cpu_ns $FLOOR_PID)
+floor_cpu=$(awk -v a="$fc0" -v b="$fc1" 'BEGIN {printf "%.1f", (b - a) / 1e6}')
+brumo_cpu=$(awk -v a="$bc0" -v b="$bc1" 'BEGIN {printf "%.1f", (b - a) / 1e6}')
+xclock_cpu=$(awk -v a="$xc0" -v b="$xc1" 'BEGIN {printf "%.1f", (b - a) / 1e6}')
+
+row() { printf '| %-34s | %10s | %10s | %6s |\n' "$1" "$2" "$3" "$(ratio "$2" "$3")"; }
+echo
+printf '| %-34s | %10s | %10s | %6s |\n' "measure" "brumo" "xclock" "ratio"
+printf '|%s|%s|%s|%s|\n' "------------------------------------" "------------" "------------" "--------"
+row "RSS (kB)" "$(status_kb $BRUMO_PID VmRSS)" "$(status_kb $XCLOCK_PID VmRSS)"
+row "PSS (kB)" "$(rollup_kb $BRUMO_PID Pss)" "$(rollup_kb $XCLOCK_PID Pss)"
+row "private (kB)" "$(private_kb $BRUMO_PID)" "$(private_kb $XCLOCK_PID)"
+row "CPU time over ${SECONDS_CPU} s (ms)" "$brumo_cpu" "$xclock_cpu"
+row "X requests per second" "$brumo_rps" "$xclock_rps"
+row "start to mapped, median of $STARTS (ms)" "$brumo_start" "$xclock_start"
+echo
+echo "A loop doing nothing but poll() every 100 ms took $floor_cpu ms of CPU over the same ${SECONDS_CPU} s."
+echo "Start-up runs (ms): brumo ${brumo_starts[*]}; xclock ${xclock_starts[*]}"
+echo "One second of requests in steady state:"
+cat "$E2E_TMP/brumo.sample" "$E2E_TMP/xclock.sample"
