@@ -39,10 +39,12 @@ all_blue=$(count blue 0 0 "$W" "$H")
 ((clock_top >= 20 && date_row >= 20)) || fail "blue pixels: $clock_top in the time, $date_row in the date"
 in_boxes=$(count blue "$(s 262)" 0 "$(s 321)" "$(s 25)")
 ((in_boxes == all_blue)) || fail "$((all_blue - in_boxes)) blue pixels outside the clock labels"
-for label in "lOra 268 279" "lMin 283 292" "lSec 297 308"; do
-  read -r name l r <<<"$label"
+# Each digit label and each colon, where it shows clear of its neighbours.
+for label in "lOra 268 279 5" "lSep(0) 279 282 2" "lMin 283 292 5" "lSep(1) 293 295 2" \
+  "lSec 297 308 5"; do
+  read -r name l r least <<<"$label"
   n=$(count blue "$(s "$l")" 0 "$(s "$r")" "$(s 12)")
-  ((n >= 5)) || fail "$name shows $n blue pixels"
+  ((n >= least)) || fail "$name shows $n blue pixels"
 done
 # The hour is pushed right, against the first colon, however many digits it has.
 read -r _ hx1 _ < <(extent blue "$(s 268)" 0 "$(s 278)" "$(s 12)")
