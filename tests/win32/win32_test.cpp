@@ -50,6 +50,19 @@ TEST(DateSeparatorOnWindows, IsTheOneOfTheUsersLocale) {
   EXPECT_EQ(UserDateSeparator().view(), std::string_view(expected)) << "LC_ALL=" << Env("LC_ALL");
 }
 
+TEST(DateSeparatorOnWindows, IsTheUsersOwnChoiceInAnyScript) {
+  if (std::getenv("BRUMO_PRIVATE_PREFIX") == nullptr) {
+    GTEST_SKIP() << "changes the user's regional settings: runs in a Wine prefix of its own";
+  }
+  wchar_t before[8] = {};
+  GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDATE, before, 8);
+  ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDATE, L"\u00B7"));
+  EXPECT_EQ(UserDateSeparator().view(), "\xC2\xB7");  // a middle dot, in UTF-8
+  ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDATE, L"-"));
+  EXPECT_EQ(UserDateSeparator().view(), "-");
+  SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDATE, before);
+}
+
 // brumo.exe loaded for its resources only; the path comes from BRUMO_EXE.
 class BrumoExeResources : public ::testing::Test {
  protected:
