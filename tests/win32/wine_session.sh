@@ -37,6 +37,7 @@ use_prefix() {
   [ -f "$template/.prepared" ] || fail "no prepared prefix at $template"
   export WINEPREFIX="$E2E_TMP/prefix"
   mkdir -p "$WINEPREFIX/drive_c/windows"
+  # The registry files are copies: Wine's server writes them back in place.
   cp -a "$template"/*.reg "$template/.update-timestamp" "$template/dosdevices" "$WINEPREFIX/"
   for item in "$template"/drive_c/* "$template"/drive_c/windows/*; do
     [ "$item" = "$template/drive_c/windows" ] && continue
