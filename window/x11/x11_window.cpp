@@ -6,11 +6,11 @@
 #include <fontconfig/fontconfig.h>
 #include <poll.h>
 #include <signal.h>
+#include <strings.h>
 #include <sys/signalfd.h>
 #include <time.h>
 #include <unistd.h>
 
-#include <strings.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -122,12 +122,20 @@ X11Window::X11Window()
       layout_(clock_.Layout()),
       width_(layout_.client_width + 2 * layout_.frame),
       height_(layout_.client_height + 2 * layout_.frame) {
-  Display* dpy = dpy_.get();
-  XInternAtoms(dpy, const_cast<char**>(kAtomNames.data()), kAtomCount, False, atoms_.data());
-  instance_selection_ =
-      XInternAtom(dpy, std::string(InstanceSelectionName(screen_).view()).c_str(), False);
-  wm_selection_ =
-      XInternAtom(dpy, std::string(WindowManagerSelectionName(screen_).view()).c_str(), False);
+  // Every atom in one round trip: the fixed ones, then this screen's two selections.
+  const std::string instance(InstanceSelectionName(screen_).view());
+  const std::string manager(WindowManagerSelectionName(screen_).view());
+  std::array<char*, kAtomCount + 2> names{};
+  // XInternAtoms takes char** but only reads the names.
+  std::transform(kAtomNames.begin(), kAtomNames.end(), names.begin(),
+                 [](const char* name) { return const_cast<char*>(name); });
+  names[kAtomCount] = const_cast<char*>(instance.c_str());
+  names[kAtomCount + 1] = const_cast<char*>(manager.c_str());
+  std::array<::Atom, kAtomCount + 2> atoms{};
+  XInternAtoms(dpy_.get(), names.data(), static_cast<int>(names.size()), False, atoms.data());
+  std::copy_n(atoms.begin(), kAtomCount, atoms_.begin());
+  instance_selection_ = atoms[kAtomCount];
+  wm_selection_ = atoms[kAtomCount + 1];
   CreateWindow();
   SetWindowManagerHints();
 }
@@ -221,9 +229,9 @@ void X11Window::SetWindowManagerHints() {
 void X11Window::SetNetWmState(bool above) {
   const NetWmStateList states = NetWmStates(above);
   std::array<long, 3> values{};
-  for (int i = 0; i < states.count; ++i)
-    values[static_cast<std::size_t>(i)] =
-        static_cast<long>(atoms_[states.atoms[static_cast<std::size_t>(i)]]);
+  for (std::size_t i = 0; i < static_cast<std::size_t>(states.count); ++i) {
+    values[i] = static_cast<long>(atoms_[states.atoms[i]]);
+  }
   XChangeProperty(dpy_.get(), window_, atoms_[kNetWmState], XA_ATOM, 32, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(values.data()), states.count);
 }
