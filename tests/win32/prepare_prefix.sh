@@ -13,8 +13,15 @@ server="$(dirname "$wine")/wineserver"
 
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
+# Starts afresh, but never over a prefix this script did not make.
+marker="$prefix/.brumo-prefix"
+if [ -e "$prefix" ] && [ ! -e "$marker" ]; then
+  echo "$prefix exists and is not a prefix made by $(basename "$0"): leaving it alone" >&2
+  exit 1
+fi
 rm -rf "$prefix"
-mkdir -p "$(dirname "$prefix")"
+mkdir -p "$prefix"
+touch "$marker"
 "$wine" wineboot -i >/dev/null 2>&1
 cp /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma.ttf \
   "$prefix/drive_c/windows/Fonts/"
