@@ -17,7 +17,7 @@ for round in $(seq 10); do
     pids+=($!)
     track $!
   done
-  win=$(wait_for_window brumo 20) || fail "round $round: no window at all"
+  win=$(wait_for_window brumo 60) || fail "round $round: no window at all: $(sort "$E2E_TMP/race.log" | uniq -c)"
   # Every copy but one must end by itself, with status 0 and without showing anything.
   for i in $(seq 200); do
     alive=()
