@@ -3,7 +3,8 @@
 #
 #   start_desktop [DPI]         start_session, then waits until openbox handles new windows
 #   start_brumo [TIME]          starts the clock (its clock frozen at TIME, e.g. '2026-03-14
-#                               14:47:58'); sets BRUMO_PID and BRUMO_WIN
+#                               14:47:58', or at the time written in FILE, read at every tick,
+#                               for TIME = file:FILE); sets BRUMO_PID and BRUMO_WIN
 #   ended_with PID [SECS]       waits for PID to end; sets STATUS to its exit status
 #   still_running PID           succeeds while PID runs
 #   drag BUTTON X Y DX DY       presses BUTTON at X,Y and moves the pointer by DX,DY until the
@@ -50,7 +51,11 @@ FAKETIME_LIB=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n1 ||
 
 start_brumo() {
   local at=${1:-}
-  if [ -n "$at" ]; then
+  if [ "${at#file:}" != "$at" ]; then
+    [ -n "$FAKETIME_LIB" ] || fail "libfaketime is not installed (package faketime)"
+    LD_PRELOAD=$FAKETIME_LIB FAKETIME_TIMESTAMP_FILE="${at#file:}" FAKETIME_NO_CACHE=1 \
+      FAKETIME_DONT_FAKE_MONOTONIC=1 "$BRUMO" 2>>"$E2E_TMP/brumo.err" &
+  elif [ -n "$at" ]; then
     [ -n "$FAKETIME_LIB" ] || fail "libfaketime is not installed (package faketime)"
     # Preloaded rather than through the faketime command, so that the PID is the clock's own;
     # the monotonic clock stays real so that the ticks still come.
