@@ -113,7 +113,7 @@ inline constexpr long kNetWmStateRemove = 0;
 inline constexpr long kNetWmStateAdd = 1;
 inline constexpr long kSourceApplication = 1;
 
-// _NET_WM_MOVERESIZE direction for a keyboard-less move (EWMH).
+// _NET_WM_MOVERESIZE direction _NET_WM_MOVERESIZE_MOVE: the window follows the pointer (EWMH).
 inline constexpr long kMoveResizeMove = 8;
 
 // _MOTIF_WM_HINTS: flags, functions, decorations, input mode, status. Only the decorations field
