@@ -23,7 +23,7 @@ int main() {
   try {
     brumo::x11::X11Window window;
     return window.Run();
-  } catch (const brumo::x11::StartupError& e) {
+  } catch (const brumo::x11::FatalError& e) {
     std::fprintf(stderr, "brumo: %s\n", e.what());
     return e.status();
   } catch (const std::exception& e) {

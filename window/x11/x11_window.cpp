@@ -71,10 +71,10 @@ Display* OpenDisplay() {
   Display* dpy = XOpenDisplay(nullptr);
   if (dpy == nullptr) {
     const char* name = XDisplayName(nullptr);
-    throw StartupError(name != nullptr && *name != '\0'
-                           ? std::string("cannot open display \"") + name + "\""
-                           : std::string("cannot open display: DISPLAY is not set"),
-                       kExitNoDisplay);
+    throw FatalError(name != nullptr && *name != '\0'
+                         ? std::string("cannot open display \"") + name + "\""
+                         : std::string("cannot open display: DISPLAY is not set"),
+                     kExitNoDisplay);
   }
   return dpy;
 }
@@ -92,8 +92,8 @@ CloseSignals::CloseSignals() {
   sigprocmask(SIG_BLOCK, &set, nullptr);
   fd_ = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
   if (fd_ < 0) {
-    throw StartupError(std::string("cannot watch for signals: ") + std::strerror(errno),
-                       kExitStartFailed);
+    throw FatalError(std::string("cannot watch for signals: ") + std::strerror(errno),
+                     kExitStartFailed);
   }
 }
 
@@ -302,8 +302,8 @@ void X11Window::OpenFonts() {
   }
 
   if (!phrase_font_ || !digits_font_) {
-    throw StartupError("no font available: fontconfig found none to draw the clock with",
-                       kExitStartFailed);
+    throw FatalError("no font available: fontconfig found none to draw the clock with",
+                     kExitStartFailed);
   }
 }
 
@@ -335,8 +335,8 @@ void X11Window::CreateBackBuffer() {
   draw_.reset(XftDrawCreate(dpy, back_, visual_, colormap_));
   picture_ = draw_ ? XftDrawPicture(draw_.get()) : 0;
   if (picture_ == 0) {
-    throw StartupError("the X server cannot draw the clock: it has no RENDER extension",
-                       kExitStartFailed);
+    throw FatalError("the X server cannot draw the clock: it has no RENDER extension",
+                     kExitStartFailed);
   }
   const Rgb text_colours[] = {kFallbackFace, kRed, kBlue, kBlack};
   for (int i = 0; i < kColourCount; ++i) {
@@ -577,30 +577,28 @@ int X11Window::Run() {
   std::array<pollfd, 2> fds{{{ConnectionNumber(dpy), POLLIN, 0}, {signals_.fd(), POLLIN, 0}}};
   std::int64_t due = MonotonicNow() + kTickNanoseconds;
   while (running_) {
-    // Events that Xlib read while waiting for a reply are already queued: the socket will not
-    // say so again.
+    // Events already in Xlib's queue first: the socket will not say so again. Xlib reads them
+    // in while it waits for a reply, and while it flushes.
     if (QLength(dpy) > 0) DispatchQueued();
-    if (flush_ && running_) {
-      XFlush(dpy);
-      flush_ = false;
-    }
-    if (!running_) break;
-    const int ready = poll(fds.data(), fds.size(), PollTimeoutMs(MonotonicNow(), due));
-    if (ready < 0 && errno != EINTR) {
-      throw StartupError(std::string("cannot wait for events: ") + std::strerror(errno),
-                         kExitStartFailed);
-    }
-    if (ready > 0 && (fds[1].revents & POLLIN) && signals_.Drain()) Close();
-    if (ready > 0 && fds[0].revents != 0) {
-      // Reads what arrived (or meets the closed connection, which ends the program).
-      XEventsQueued(dpy, QueuedAfterReading);
-      DispatchQueued();
-    }
     const std::int64_t now = MonotonicNow();
     if (now >= due && running_) {
       clock_.Tick();
       due = NextTickDue(now, due);
     }
+    if (flush_ && running_) {
+      XFlush(dpy);
+      flush_ = false;
+    }
+    if (!running_) break;
+    if (QLength(dpy) > 0) continue;
+    const int ready = poll(fds.data(), fds.size(), PollTimeoutMs(MonotonicNow(), due));
+    if (ready < 0 && errno != EINTR) {
+      throw FatalError(std::string("cannot wait for events: ") + std::strerror(errno),
+                       kExitStartFailed);
+    }
+    if (ready > 0 && (fds[1].revents & POLLIN) && signals_.Drain()) Close();
+    // Reads what arrived, or meets the closed connection, which ends the program.
+    if (ready > 0 && fds[0].revents != 0) XEventsQueued(dpy, QueuedAfterReading);
   }
   return 0;
 }

@@ -21,10 +21,10 @@
 
 namespace brumo::x11 {
 
-// A failure that keeps the program from starting, with the status it ends with.
-class StartupError : public std::runtime_error {
+// A failure that ends the program, with the status it ends with.
+class FatalError : public std::runtime_error {
  public:
-  StartupError(const std::string& what, int status) : std::runtime_error(what), status_(status) {}
+  FatalError(const std::string& what, int status) : std::runtime_error(what), status_(status) {}
   int status() const { return status_; }
 
  private:
@@ -54,7 +54,7 @@ class CloseSignals {
 class X11Window final : public Shell {
  public:
   // Connects to the display named by DISPLAY and creates the window, hidden.
-  // Throws StartupError.
+  // Throws FatalError.
   X11Window();
   ~X11Window() override;
   X11Window(const X11Window&) = delete;
