@@ -113,8 +113,10 @@ inline constexpr long kNetWmStateRemove = 0;
 inline constexpr long kNetWmStateAdd = 1;
 inline constexpr long kSourceApplication = 1;
 
-// _NET_WM_MOVERESIZE direction _NET_WM_MOVERESIZE_MOVE: the window follows the pointer (EWMH).
+// _NET_WM_MOVERESIZE directions (EWMH): MOVE, the window follows the pointer; CANCEL, the move
+// asked for is off, sent when the button came up before the window manager took the pointer.
 inline constexpr long kMoveResizeMove = 8;
+inline constexpr long kMoveResizeCancel = 11;
 
 // _MOTIF_WM_HINTS: flags, functions, decorations, input mode, status. Only the decorations field
 // is given (MWM_HINTS_DECORATIONS = 2), and it asks for none; the window manager's move stays

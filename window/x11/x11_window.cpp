@@ -416,17 +416,8 @@ void X11Window::Sposta() {
   if (WindowManagerMoves()) {
     // Give up the press's implicit grab so that the window manager can take the pointer.
     XUngrabPointer(dpy, press_.time);
-    XEvent ev{};
-    ev.xclient.type = ClientMessage;
-    ev.xclient.window = window_;
-    ev.xclient.message_type = atoms_[kNetWmMoveResize];
-    ev.xclient.format = 32;
-    ev.xclient.data.l[0] = press_.x_root;
-    ev.xclient.data.l[1] = press_.y_root;
-    ev.xclient.data.l[2] = kMoveResizeMove;
-    ev.xclient.data.l[3] = static_cast<long>(press_.button);
-    ev.xclient.data.l[4] = kSourceApplication;
-    XSendEvent(dpy, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
+    SendMoveResize(kMoveResizeMove);
+    handed_move_ = {true, press_.button};
     XFlush(dpy);
     return;
   }
@@ -436,6 +427,21 @@ void X11Window::Sposta() {
   ::Window child = 0;
   XTranslateCoordinates(dpy, window_, root_, 0, 0, &x, &y, &child);
   own_move_ = {true, press_.button, press_.x_root, press_.y_root, x, y};
+}
+
+// Sends the window manager a _NET_WM_MOVERESIZE request for the press being handled.
+void X11Window::SendMoveResize(long direction) {
+  XEvent ev{};
+  ev.xclient.type = ClientMessage;
+  ev.xclient.window = window_;
+  ev.xclient.message_type = atoms_[kNetWmMoveResize];
+  ev.xclient.format = 32;
+  ev.xclient.data.l[0] = press_.x_root;
+  ev.xclient.data.l[1] = press_.y_root;
+  ev.xclient.data.l[2] = direction;
+  ev.xclient.data.l[3] = static_cast<long>(press_.button);
+  ev.xclient.data.l[4] = kSourceApplication;
+  XSendEvent(dpy_.get(), root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
 }
 
 void X11Window::Repaint(LabelMask labels) {
@@ -648,6 +654,7 @@ void X11Window::OnButtonPress(const XButtonEvent& ev) {
   const std::optional<MouseButton> button = ButtonFromX(ev.button);
   if (!button || own_move_.active) return;
   press_ = {ev.x_root, ev.y_root, ev.button, ev.time};
+  handed_move_.pending = false;
   clock_.Press(ev.x - layout_.frame, ev.y - layout_.frame, *button, MaskFromState(ev.state));
 }
 
@@ -657,6 +664,13 @@ void X11Window::OnButtonRelease(const XButtonEvent& ev) {
   if (own_move_.active) {
     if (ev.button == own_move_.button) own_move_.active = false;
     return;
+  }
+  if (handed_move_.pending && ev.button == handed_move_.button) {
+    // A click too quick for the window manager: its move would wait for a release that has
+    // already happened, and drag the window after the pointer until the next click.
+    handed_move_.pending = false;
+    SendMoveResize(kMoveResizeCancel);
+    flush_ = true;
   }
   clock_.Release(ev.x - layout_.frame, ev.y - layout_.frame, *button, MaskFromState(ev.state));
 }

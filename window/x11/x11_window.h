@@ -96,6 +96,13 @@ class X11Window final : public Shell {
     Time time = CurrentTime;
   };
 
+  // A move handed to the window manager, until its button comes up: if the clock sees that
+  // release, the manager never took the pointer and would start the move with no button down.
+  struct HandedMove {
+    bool pending = false;
+    unsigned int button = 0;
+  };
+
   // Where a move the program runs itself (no window manager to hand it to) started.
   struct OwnMove {
     bool active = false;
@@ -132,6 +139,7 @@ class X11Window final : public Shell {
   void OnClientMessage(const XClientMessageEvent& ev);
   void RefuseSelectionRequest(const XSelectionRequestEvent& ev);
   bool WindowManagerMoves();
+  void SendMoveResize(long direction);
 
   // Declared in the order they are made; destroyed in reverse, the display last of all.
   CloseSignals signals_;
@@ -174,6 +182,7 @@ class X11Window final : public Shell {
   bool mapped_ = false;
   bool flush_ = false;  // requests are waiting in Xlib's buffer
   Press press_;
+  HandedMove handed_move_;
   OwnMove own_move_;
 };
 
