@@ -19,7 +19,15 @@ keys=(a b c q r s z 0 1 5 9 F1 F2 F3 F4 F5 F10 F12 Escape Return space Tab BackS
 mods=("" "" "" shift+ ctrl+ alt+ super+ shift+alt+ ctrl+alt+ ctrl+shift+)
 RANDOM=${STORM_SEED:-4711}
 events=0
+clock_alive() {
+  kill -0 "$CLOCK_PID" 2>/dev/null && return 0
+  local status=0
+  wait "$CLOCK_PID" || status=$?
+  fail "the clock ended with status $status after $events events; the last batch: ${cmd[*]:-}"
+}
+cmd=()
 while [ "$events" -lt 10000 ]; do
+  clock_alive
   read -r x y w h < <(geometry "$win")
   # Keep the window well inside the screen, so that drags never push it out of reach.
   if [ "$x" -lt 100 ] || [ "$y" -lt 100 ] || [ "$x" -gt 800 ] || [ "$y" -gt 600 ]; then
@@ -55,13 +63,9 @@ while [ "$events" -lt 10000 ]; do
     $((y + 10 + RANDOM % 40 - 20)) mouseup 3)
   xdotool "${cmd[@]}"
   events=$((events + 203))
-  if ! kill -0 "$CLOCK_PID" 2>/dev/null; then
-    wait "$CLOCK_PID" && status=0 || status=$?
-    fail "the clock ended with status $status after $events events; the last batch: ${cmd[*]}"
-  fi
 done
 sleep 0.5
-kill -0 "$CLOCK_PID" 2>/dev/null || fail "the clock ended"
+clock_alive
 xdotool windowmove "$win" 400 300  # wherever the drags left it, all of it on the screen
 sleep 0.3
 [ "$(xdotool search --onlyvisible --class brumo | wc -l)" = 1 ] || fail "not one window"

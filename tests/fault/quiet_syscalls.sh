@@ -24,16 +24,19 @@ wait_gone "$win" 5 || fail "the clock did not close"
 sleep 0.3
 
 [ -z "$steady" ] || fail "the running clock opened or started something: $steady"
-calls() { grep -v -E 'ENOENT|ENOTDIR|= -1 ' "$log" | grep -E "$1" || true; }
-[ "$(calls 'execve')" = "$(head -n1 "$log")" ] || fail "more than one program: $(calls execve)"
-[ -z "$(calls 'clone|fork')" ] || fail "a process or thread was started: $(calls 'clone|fork')"
-sockets=$(calls 'socket\(')
+# The successful calls of the given names, as "PID name(...) = result" lines.
+calls() { grep -v -E '= -1 ' "$log" | grep -E "^[0-9]+ +($1)\(" || true; }
+[ "$(calls 'execve|execveat' | wc -l)" = 1 ] || fail "more than one program: $(calls 'execve|execveat')"
+[ -z "$(calls 'clone|clone3|fork|vfork')" ] ||
+  fail "a process or thread was started: $(calls 'clone|clone3|fork|vfork')"
+sockets=$(calls 'socket')
 [ "$(wc -l <<<"$sockets")" = 1 ] && grep -q 'AF_UNIX' <<<"$sockets" ||
   fail "sockets other than the display's: $sockets"
 display=${DISPLAY#:}
-calls 'connect\(' | grep -v -q "/tmp/.X11-unix/X${display%%.*}\"" &&
-  fail "a connection other than the display's: $(calls 'connect\(')"
-writes=$(calls 'O_WRONLY|O_RDWR|O_CREAT|creat\(' | grep -v -E '/fontconfig/' || true)
+calls 'connect' | grep -v -q "/tmp/.X11-unix/X${display%%.*}\"" &&
+  fail "a connection other than the display's: $(calls 'connect')"
+writes=$(calls 'open|openat|openat2|creat' | grep -E 'O_WRONLY|O_RDWR|O_CREAT|creat\(' |
+  grep -v -E '/fontconfig/' || true)
 [ -z "$writes" ] || fail "files opened for writing: $writes"
-[ -z "$(calls 'bind\(|listen\(')" ] || fail "the clock listens: $(calls 'bind\(|listen\(')"
+[ -z "$(calls 'bind|listen')" ] || fail "the clock listens: $(calls 'bind|listen')"
 echo "ok: one program, no thread, one socket to the display, no file written, silent when running"
