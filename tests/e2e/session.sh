@@ -1,9 +1,9 @@
 # Sourced by the end-to-end tests: a private X display (Xvfb) with a real window manager
 # (openbox), pinned to a DPI, torn down with everything started in it when the test exits.
 #
-#   start_session [DPI]            Xvfb + openbox; exports DISPLAY (and XAUTHORITY when
-#                                  E2E_PRIVATE_DISPLAY=1: only this user may connect, as on a
-#                                  desktop; otherwise any local client may)
+#   start_session [DPI]            Xvfb + openbox, once it manages new windows; exports DISPLAY
+#                                  (and XAUTHORITY when E2E_PRIVATE_DISPLAY=1: only this user may
+#                                  connect, as on a desktop; otherwise any local client may)
 #   wait_for_window CLASS [SECS]   prints the id of the first visible window of that class
 #   wait_gone WINDOW [SECS]        succeeds once the window no longer exists
 #   geometry WINDOW                prints "X Y W H" of the window's outer edge on the screen
@@ -78,10 +78,31 @@ start_session() {
   E2E_WM_PID=$!
   track $E2E_WM_PID
   for i in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
     sleep 0.1
   done
-  fail "openbox did not start: $(cat "$E2E_TMP/openbox.log")"
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' ||
+    fail "openbox did not start: $(cat "$E2E_TMP/openbox.log")"
+  openbox_ready
+}
+
+# openbox can leave events that it read while starting in its queue, unhandled until something
+# more arrives: a window mapped then is never managed. So wait until its main loop has answered
+# a change made now: it writes _NET_DESKTOP_NAMES back when they are removed.
+openbox_ready() {
+  local i j
+  for i in $(seq 100); do
+    xprop -root _NET_DESKTOP_NAMES 2>/dev/null | grep -q '=' && break
+    sleep 0.1
+  done
+  for i in $(seq 20); do
+    xprop -root -remove _NET_DESKTOP_NAMES
+    for j in $(seq 10); do
+      xprop -root _NET_DESKTOP_NAMES 2>/dev/null | grep -q '=' && return 0
+      sleep 0.05
+    done
+  done
+  fail "openbox does not answer: $(cat "$E2E_TMP/openbox.log")"
 }
 
 wait_for_window() {
