@@ -19,7 +19,7 @@ command -v xtrace >/dev/null || fail "xtrace is not installed (package xtrace)"
 
 c++ -O2 -o "$E2E_TMP/map_timer" "$HERE/map_timer.cpp" -lX11
 c++ -O2 -o "$E2E_TMP/poll_floor" "$HERE/poll_floor.cpp"
-start_desktop 96
+start_session 96
 
 median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 # CPU time in nanoseconds, as the scheduler counts it (finer than utime + stime's ticks).

@@ -24,7 +24,7 @@ grep -q '^brumo: cannot open display ":7919"' <<<"$ERR" || fail "unclear message
 
 # A server that refuses the connection: the display is only for holders of its cookie. Xlib may
 # say why first; the clock's own line comes last.
-E2E_PRIVATE_DISPLAY=1 start_desktop 96
+E2E_PRIVATE_DISPLAY=1 start_session 96
 run_brumo XAUTHORITY=/dev/null
 [ "$STATUS" -ne 0 ] && [ "$STATUS" -lt 124 ] || fail "status when refused: $STATUS"
 tail -n1 "$E2E_TMP/err" | grep -q "^brumo: cannot open display \"$DISPLAY\"" ||

@@ -4,7 +4,7 @@
 BRUMO=$1
 source "$(dirname "$0")/lib.sh"
 
-start_desktop 96
+start_session 96
 F=3
 
 # Ends the clock started last; fails unless it ended with status 0 and its window went.

@@ -5,7 +5,7 @@
 BRUMO=$1
 source "$(dirname "$0")/lib.sh"
 
-start_desktop 96
+start_session 96
 start_brumo
 F=3
 

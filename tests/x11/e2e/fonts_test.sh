@@ -19,7 +19,7 @@ fonts_conf() {
 DEJAVU=$(dirname "$(fc-match -f '%{file}' 'DejaVu Sans')")
 [ -d "$DEJAVU" ] || fail "DejaVu Sans is not installed (package fonts-dejavu-core)"
 
-start_desktop 96
+start_session 96
 
 # Only DejaVu: no Times New Roman twin, no Arial twin, no Marlett.
 fonts_conf "$E2E_TMP/dejavu.conf" "$DEJAVU"

@@ -4,7 +4,7 @@
 BRUMO=$1
 source "$(dirname "$0")/lib.sh"
 
-start_desktop 96
+start_session 96
 # The clock windows the window manager manages.
 managed_clocks() { wmctrl -lx | awk '$3 == "brumo.Brumo"' | wc -l; }
 

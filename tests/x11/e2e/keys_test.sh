@@ -4,7 +4,7 @@
 BRUMO=$1
 source "$(dirname "$0")/lib.sh"
 
-start_desktop 96
+start_session 96
 start_brumo
 F=3
 xdotool windowfocus --sync "$BRUMO_WIN"

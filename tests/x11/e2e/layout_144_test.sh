@@ -5,7 +5,7 @@ BRUMO=$1
 source "$(dirname "$0")/lib.sh"
 
 DPI=144
-start_desktop $DPI
+start_session $DPI
 start_brumo '2026-03-14 14:47:58'
 W=$BRUMO_WIN
 

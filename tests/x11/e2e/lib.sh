@@ -1,7 +1,6 @@
 # Sourced by the X11 end-to-end tests, after the path of the program to test is set as BRUMO:
 # runs the clock on the test's own display and looks at it as a person would.
 #
-#   start_desktop [DPI]         start_session, then waits until openbox handles new windows
 #   start_brumo [TIME]          starts the clock (its clock frozen at TIME, e.g. '2026-03-14
 #                               14:47:58', or at the time written in FILE, read at every tick,
 #                               for TIME = file:FILE); sets BRUMO_PID and BRUMO_WIN
@@ -22,30 +21,6 @@ source "$(dirname "${BASH_SOURCE[0]}")/../../e2e/session.sh"
 # preloaded ahead of the sanitizer's runtime. Other builds ignore these.
 export LSAN_OPTIONS="suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 export ASAN_OPTIONS="verify_asan_link_order=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
-
-start_desktop() {
-  start_session "${1:-96}"
-  openbox_ready
-}
-
-# openbox sometimes leaves events that it read while starting in its queue, unhandled until
-# something more arrives: a window mapped then is never managed. So wait until its main loop
-# has answered a change made now: it writes _NET_DESKTOP_NAMES back when they are removed.
-openbox_ready() {
-  local i j
-  for i in $(seq 100); do
-    xprop -root _NET_DESKTOP_NAMES 2>/dev/null | grep -q '=' && break
-    sleep 0.1
-  done
-  for i in $(seq 20); do
-    xprop -root -remove _NET_DESKTOP_NAMES
-    for j in $(seq 10); do
-      xprop -root _NET_DESKTOP_NAMES 2>/dev/null | grep -q '=' && return 0
-      sleep 0.05
-    done
-  done
-  fail "openbox does not answer: $(cat "$E2E_TMP/openbox.log")"
-}
 
 FAKETIME_LIB=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n1 || true)
 

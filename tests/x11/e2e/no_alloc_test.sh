@@ -7,7 +7,7 @@ source "$(dirname "$0")/lib.sh"
 [ -f "$PROBE" ] || fail "no allocation probe: pass its path"
 [ -n "$FAKETIME_LIB" ] || fail "libfaketime is not installed (package faketime)"
 
-start_desktop 96
+start_session 96
 COUNT_FILE=$E2E_TMP/allocations
 
 # The allocations so far, as the probe in the clock counts them.

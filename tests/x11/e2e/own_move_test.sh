@@ -5,7 +5,7 @@
 BRUMO=$1
 source "$(dirname "$0")/lib.sh"
 
-start_desktop 96
+start_session 96
 kill "$E2E_WM_PID"
 ended_with "$E2E_WM_PID"
 # What a crashed manager would leave: its list of supported hints, moves included.

@@ -6,7 +6,7 @@ BRUMO=$1
 source "$(dirname "$0")/lib.sh"
 command -v strace >/dev/null || fail "strace is not installed (package strace)"
 
-start_desktop 96
+start_session 96
 
 # The system calls the clock makes over SECS seconds, one name per line.
 syscalls_over() {

@@ -10,9 +10,9 @@ source "$(dirname "$0")/lib.sh"
 series() {
   local dpi=$1
   shift
-  start_desktop "$dpi"
+  start_session "$dpi"
   LIVING=$DISPLAY
-  start_desktop "$dpi"
+  start_session "$dpi"
   FRESH=$DISPLAY
   NOW_FILE=$E2E_TMP/now-$dpi
   echo '2026-03-14 14:47:57' >"$NOW_FILE"

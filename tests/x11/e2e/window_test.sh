@@ -4,7 +4,7 @@
 BRUMO=$1
 source "$(dirname "$0")/lib.sh"
 
-start_desktop 96
+start_session 96
 start_brumo '2026-03-14 14:47:58'
 W=$BRUMO_WIN
 
