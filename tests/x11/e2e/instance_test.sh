@@ -3,6 +3,7 @@
 # alone; of many started together exactly one stays; and a copy that was killed blocks nothing.
 BRUMO=$1
 source "$(dirname "$0")/lib.sh"
+command -v xtrace >/dev/null || fail "xtrace is not installed (package xtrace)"
 
 start_session 96
 # The clock windows the window manager manages.
