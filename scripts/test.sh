@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 install_packages "${BUILD_PACKAGES[@]}" \
   googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev locales \
   xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils x11-xkb-utils x11-apps imagemagick \
-  xauth xtrace fonts-dejavu-core faketime strace valgrind gdb util-linux \
+  xauth xtrace fonts-dejavu-core faketime strace valgrind util-linux \
   g++-mingw-w64-x86-64 wine64 fonts-wine
 
 # Locales whose date formats the tests read; generated where missing.
