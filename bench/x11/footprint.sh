@@ -3,6 +3,7 @@
 # display (Xvfb + openbox): steady memory (RSS, PSS, private), CPU time over a minute (beside a
 # bare 100 ms poll() loop, the floor for anything that ticks ten times a second), X requests a
 # second in steady state (through xtrace) and the time from start to the window being mapped.
+# Also as CPU seconds per hour, wakeups per second and X requests per minute.
 #
 #   bench/x11/footprint.sh [BRUMO] [SECONDS]     defaults: build/brumo, 60
 #
@@ -24,6 +25,8 @@ start_session 96
 median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 # CPU time in nanoseconds, as the scheduler counts it (finer than utime + stime's ticks).
 cpu_ns() { awk '{print $1}' "/proc/$1/schedstat"; }
+# Times the process went to sleep and was woken, or was put aside: its context switches.
+wakeups() { awk '/^(voluntary|nonvoluntary)_ctxt_switches:/ {s += $2} END {print s + 0}' "/proc/$1/status"; }
 status_kb() { awk -v k="$2:" '$1 == k {print $2}' "/proc/$1/status"; }
 rollup_kb() { awk -v k="$2:" '$1 == k {s += $2} END {print s + 0}' "/proc/$1/smaps_rollup"; }
 private_kb() {
@@ -86,10 +89,14 @@ sleep 3
 bc0=$(cpu_ns $BRUMO_PID)
 xc0=$(cpu_ns $XCLOCK_PID)
 fc0=$(cpu_ns $FLOOR_PID)
+bw0=$(wakeups $BRUMO_PID)
+xw0=$(wakeups $XCLOCK_PID)
 sleep "$SECONDS_CPU"
 bc1=$(cpu_ns $BRUMO_PID)
 xc1=$(cpu_ns $XCLOCK_PID)
 fc1=$(cpu_ns $FLOOR_PID)
+bw1=$(wakeups $BRUMO_PID)
+xw1=$(wakeups $XCLOCK_PID)
 floor_cpu=$(awk -v a="$fc0" -v b="$fc1" 'BEGIN {printf "%.1f", (b - a) / 1e6}')
 brumo_cpu=$(awk -v a="$bc0" -v b="$bc1" 'BEGIN {printf "%.1f", (b - a) / 1e6}')
 xclock_cpu=$(awk -v a="$xc0" -v b="$xc1" 'BEGIN {printf "%.1f", (b - a) / 1e6}')
@@ -102,7 +109,13 @@ row "RSS (kB)" "$(status_kb $BRUMO_PID VmRSS)" "$(status_kb $XCLOCK_PID VmRSS)"
 row "PSS (kB)" "$(rollup_kb $BRUMO_PID Pss)" "$(rollup_kb $XCLOCK_PID Pss)"
 row "private (kB)" "$(private_kb $BRUMO_PID)" "$(private_kb $XCLOCK_PID)"
 row "CPU time over ${SECONDS_CPU} s (ms)" "$brumo_cpu" "$xclock_cpu"
+per_hour() { awk -v ms="$1" -v s="$SECONDS_CPU" 'BEGIN {printf "%.2f", ms * 3600 / s / 1000}'; }
+row "CPU seconds per hour" "$(per_hour "$brumo_cpu")" "$(per_hour "$xclock_cpu")"
+per_second() { awk -v a="$1" -v b="$2" -v s="$SECONDS_CPU" 'BEGIN {printf "%.1f", (b - a) / s}'; }
+row "wakeups per second" "$(per_second "$bw0" "$bw1")" "$(per_second "$xw0" "$xw1")"
 row "X requests per second" "$brumo_rps" "$xclock_rps"
+per_minute() { awk -v r="$1" 'BEGIN {printf "%.0f", r * 60}'; }
+row "X requests per minute" "$(per_minute "$brumo_rps")" "$(per_minute "$xclock_rps")"
 row "start to mapped, median of $STARTS (ms)" "$brumo_start" "$xclock_start"
 echo
 echo "A loop doing nothing but poll() every 100 ms took $floor_cpu ms of CPU over the same ${SECONDS_CPU} s."
