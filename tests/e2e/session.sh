@@ -7,6 +7,8 @@
 #   wait_for_window CLASS [SECS]   prints the id of the first visible window of that class
 #   wait_gone WINDOW [SECS]        succeeds once the window no longer exists
 #   geometry WINDOW                prints "X Y W H" of the window's outer edge on the screen
+#   allocation_count PID FILE      the heap allocations of a clock run with the counting probe
+#                                  preloaded (BRUMO_ALLOC_COUNT_FILE=FILE)
 #   fail MESSAGE                   prints and exits 1
 set -euo pipefail
 
@@ -130,4 +132,17 @@ wait_gone() {
 geometry() {
   xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF}
     /Width:/{w=$NF} /Height:/{h=$NF} END{print x, y, w, h}'
+}
+
+allocation_count() {
+  local pid=$1 file=$2 i n=""
+  : >"$file"
+  kill -USR1 "$pid"
+  for i in $(seq 100); do
+    n=$(tr -d ' \n' <"$file" 2>/dev/null || true)
+    [ -n "$n" ] && break
+    sleep 0.05
+  done
+  [ -n "$n" ] || fail "the probe wrote no count"
+  echo $((10#$n))
 }

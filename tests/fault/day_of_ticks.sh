@@ -43,18 +43,7 @@ env BRUMO_ALLOC_COUNT_FILE="$COUNT_FILE" LD_PRELOAD="$PROBE:$FAKETIME_LIB" FAKET
 CLOCK_PID=$!
 track $CLOCK_PID
 wait_for_window brumo 20 >/dev/null || fail "no window"
-allocations() {
-  : >"$COUNT_FILE"
-  kill -USR1 "$CLOCK_PID"
-  local i n=""
-  for i in $(seq 100); do
-    n=$(tr -d ' \n' <"$COUNT_FILE" 2>/dev/null || true)
-    [ -n "$n" ] && break
-    sleep 0.05
-  done
-  [ -n "$n" ] || fail "the probe wrote no count"
-  echo $((10#$n))
-}
+allocations() { allocation_count "$CLOCK_PID" "$COUNT_FILE"; }
 rss() { awk '/^VmRSS/{print $2}' "/proc/$CLOCK_PID/status"; }
 sleep 6
 first_allocs=$(allocations)

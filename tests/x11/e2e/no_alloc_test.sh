@@ -11,18 +11,7 @@ start_session 96
 COUNT_FILE=$E2E_TMP/allocations
 
 # The allocations so far, as the probe in the clock counts them.
-allocations() {
-  : >"$COUNT_FILE"
-  kill -USR1 "$BRUMO_PID"
-  local i n=""
-  for i in $(seq 100); do
-    n=$(tr -d ' \n' <"$COUNT_FILE" 2>/dev/null || true)
-    [ -n "$n" ] && break
-    sleep 0.05
-  done
-  [ -n "$n" ] || fail "the probe wrote no count"
-  echo $((10#$n))
-}
+allocations() { allocation_count "$BRUMO_PID" "$COUNT_FILE"; }
 
 # The phrase's ink: it changes when the phrase does.
 phrase_ink() {
