@@ -9,7 +9,7 @@ BRUMO=$1
 start_session 96
 
 start_clock "$BRUMO" "2026-03-14 14:47:58"
-win=$(wait_for_window brumo 20) || fail "no window"
+win=$(wait_for_window brumo 20) || fail "no window: $(clock_state)"
 sleep 0.3
 shot "$win" "$E2E_TMP/before.png"
 [ -z "${STORM_XEV:-}" ] || { xev -id "$win" -event keyboard -event structure >"$STORM_XEV" 2>&1 & }

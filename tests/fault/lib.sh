@@ -18,9 +18,16 @@ start_clock() {
   set_time "$2"
   shift 2
   env "$@" LD_PRELOAD="$FAKETIME_LIB" FAKETIME_TIMESTAMP_FILE="$STAMP_FILE" FAKETIME_NO_CACHE=1 \
-    FAKETIME_DONT_FAKE_MONOTONIC=1 "$brumo" &
+    FAKETIME_DONT_FAKE_MONOTONIC=1 "$brumo" 2>>"$E2E_TMP/clock.err" &
   CLOCK_PID=$!
   track "$CLOCK_PID"
+}
+
+# Why a clock shows no window: whether it runs, what it said, what the display holds.
+clock_state() {
+  if kill -0 "$CLOCK_PID" 2>/dev/null; then echo "the clock runs"; else echo "the clock ended"; fi
+  cat "$E2E_TMP/clock.err" 2>/dev/null || true
+  xwininfo -root -tree 2>&1 | grep -i brumo || echo "no brumo window on $DISPLAY"
 }
 
 stop_clock() {
