@@ -12,7 +12,6 @@ start_clock "$BRUMO" "2026-03-14 14:47:58"
 win=$(wait_for_window brumo 20) || fail "no window: $(clock_state)"
 sleep 0.3
 shot "$win" "$E2E_TMP/before.png"
-[ -z "${STORM_XEV:-}" ] || { xev -id "$win" -event keyboard -event structure >"$STORM_XEV" 2>&1 & }
 
 keys=(a b c q r s z 0 1 5 9 F1 F2 F3 F4 F5 F10 F12 Escape Return space Tab BackSpace Delete
   Left Right Up Down Home End Page_Up Menu)
