@@ -1,0 +1,209 @@
+// The Windows shell's own window, run in this process under Wine: the messages Windows sends every
+// top-level window when the system time or the user's regional settings change make the clock
+// show the change at once, not at its next timer tick. The checks run inside the shell's own
+// message loop, on its thread: between a message sent there and the look that follows it no timer
+// message can be handled, so whatever changed came from that message alone.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "display/layout.h"
+#include "window/win32/clock_shell.h"
+
+namespace brumo::win32 {
+namespace {
+
+constexpr wchar_t kDriverClass[] = L"brumo test driver";
+constexpr UINT kRunCheck = WM_APP + 1;
+
+using Check = std::function<void(HWND clock)>;
+
+HWND ClockWindowOfThisThread() {
+  HWND found = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM out) -> BOOL {
+        wchar_t name[16] = {};
+        GetClassNameW(window, name, 16);
+        if (std::wstring(name) != L"brumo") return TRUE;
+        *reinterpret_cast<HWND*>(out) = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// A message-only window whose one message, posted before the shell's loop starts, runs the check
+// on the clock's window from within that loop and then closes the clock.
+LRESULT CALLBACK DriverProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  if (message != kRunCheck) return DefWindowProcW(window, message, wparam, lparam);
+  const auto* check = reinterpret_cast<const Check*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  HWND clock = ClockWindowOfThisThread();
+  if (clock == nullptr) {
+    ADD_FAILURE() << "the shell's loop runs but it has no window";
+    PostQuitMessage(1);
+    return 0;
+  }
+  (*check)(clock);
+  PostMessageW(clock, WM_CLOSE, 0, 0);
+  return 0;
+}
+
+// Runs the real shell, as brumo.exe does, with `check` run once its loop has started.
+void RunShellWith(const Check& check) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSW driver_class{};
+  driver_class.lpfnWndProc = &DriverProc;
+  driver_class.hInstance = instance;
+  driver_class.lpszClassName = kDriverClass;
+  ASSERT_NE(RegisterClassW(&driver_class), 0) << GetLastError();
+  bool ran = false;
+  const Check counted = [&](HWND clock) {
+    ran = true;
+    check(clock);
+  };
+  HWND driver = CreateWindowExW(0, kDriverClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                instance, const_cast<Check*>(&counted));
+  ASSERT_NE(driver, nullptr) << GetLastError();
+  PostMessageW(driver, kRunCheck, 0, 0);
+  {
+    ClockShell shell(instance);
+    EXPECT_EQ(shell.Run(), 0);
+  }
+  DestroyWindow(driver);
+  UnregisterClassW(kDriverClass, instance);
+  EXPECT_TRUE(ran) << "the shell ended before its loop handled the posted message";
+}
+
+int ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+Box LabelBox(LabelId id) {
+  return ScaleLayout(ScreenDpi()).boxes[id];
+}
+
+// The pixels of a client-area box as the window shows them now, as 0xRRGGBB, top row first.
+std::vector<std::uint32_t> Shown(HWND window, const Box& box) {
+  std::vector<std::uint32_t> out;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = box.width;
+  info.bmiHeader.biHeight = -box.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC window_dc = GetDC(window);
+  HDC dc = CreateCompatibleDC(window_dc);
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  BitBlt(dc, 0, 0, box.width, box.height, window_dc, box.left, box.top, SRCCOPY);
+  GdiFlush();
+  const auto* pixels = static_cast<const std::uint32_t*>(bits);
+  out.assign(pixels, pixels + box.width * box.height);
+  for (std::uint32_t& pixel : out) pixel &= 0xFFFFFF;
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(window, window_dc);
+  return out;
+}
+
+int BluePixels(const std::vector<std::uint32_t>& pixels) {
+  int n = 0;
+  for (std::uint32_t pixel : pixels) n += pixel == 0x0000FF ? 1 : 0;
+  return n;
+}
+
+bool NothingToPaint(HWND window) {
+  return GetUpdateRect(window, nullptr, FALSE) == FALSE;
+}
+
+// Whether the window has asked for the whole box to be repainted.
+bool BoxToBePainted(HWND window, const Box& box) {
+  HRGN update = CreateRectRgn(0, 0, 0, 0);
+  HRGN wanted = CreateRectRgn(box.left, box.top, box.right(), box.bottom());
+  HRGN missing = CreateRectRgn(0, 0, 0, 0);
+  const bool any = GetUpdateRgn(window, update, FALSE) != NULLREGION;
+  const bool whole = any && CombineRgn(missing, wanted, update, RGN_DIFF) == NULLREGION;
+  DeleteObject(missing);
+  DeleteObject(wanted);
+  DeleteObject(update);
+  return whole;
+}
+
+// Waits, handling no message at all, until the local time's second has moved on from the one it
+// is now; the clock has not ticked since, so the seconds it shows are stale.
+bool WaitForTheNextSecond() {
+  SYSTEMTIME start;
+  GetLocalTime(&start);
+  for (int i = 0; i < 6000; ++i) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    if (now.wSecond != start.wSecond) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
+TEST(ShellMessages, TheTimeChangingShowsAtOnce) {
+  RunShellWith([](HWND clock) {
+    const Box seconds = LabelBox(kSec);
+    UpdateWindow(clock);
+    const std::vector<std::uint32_t> before = Shown(clock, seconds);
+    ASSERT_GT(BluePixels(before), 5) << "the seconds label shows no blue text";
+    ASSERT_TRUE(WaitForTheNextSecond()) << "the local time stood still for a minute";
+    ASSERT_TRUE(NothingToPaint(clock)) << "something else asked for a repaint first";
+
+    SendMessageW(clock, WM_TIMECHANGE, 0, 0);
+
+    EXPECT_TRUE(BoxToBePainted(clock, seconds))
+        << "WM_TIMECHANGE left the stale seconds for the next timer tick";
+    UpdateWindow(clock);
+    const std::vector<std::uint32_t> after = Shown(clock, seconds);
+    EXPECT_GT(BluePixels(after), 5);
+    EXPECT_NE(after, before) << "the seconds were repainted with the same text";
+  });
+}
+
+TEST(ShellMessages, ANewDateSeparatorShowsAtOnce) {
+  if (std::getenv("BRUMO_PRIVATE_PREFIX") == nullptr) {
+    GTEST_SKIP() << "changes the user's regional settings: runs in a Wine prefix of its own";
+  }
+  wchar_t was[8] = {};
+  GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDATE, was, 8);
+  const wchar_t* other = std::wstring(was) == L"-" ? L"." : L"-";
+  RunShellWith([&](HWND clock) {
+    const Box date = LabelBox(kData);
+    UpdateWindow(clock);
+    const std::vector<std::uint32_t> before = Shown(clock, date);
+    ASSERT_GT(BluePixels(before), 5) << "the date label shows no blue text";
+    ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDATE, other));
+    ASSERT_TRUE(NothingToPaint(clock)) << "something else asked for a repaint first";
+
+    SendMessageW(clock, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"intl"));
+
+    EXPECT_TRUE(BoxToBePainted(clock, date))
+        << "WM_SETTINGCHANGE left the old separator on the date";
+    UpdateWindow(clock);
+    EXPECT_NE(Shown(clock, date), before) << "the date was repainted with the old separator";
+  });
+  SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDATE, was);
+}
+
+}  // namespace
+}  // namespace brumo::win32
