@@ -27,6 +27,11 @@ clock_alive() {
 cmd=()
 while [ "$events" -lt 10000 ]; do
   clock_alive
+  if ! xwininfo -id "$win" >/dev/null 2>&1; then
+    sleep 1
+    clock_alive
+    fail "the window went away after $events events, the clock still running"
+  fi
   read -r x y w h < <(geometry "$win")
   # Keep the window well inside the screen, so that drags never push it out of reach.
   if [ "$x" -lt 100 ] || [ "$y" -lt 100 ] || [ "$x" -gt 800 ] || [ "$y" -gt 600 ]; then
@@ -50,9 +55,11 @@ while [ "$events" -lt 10000 ]; do
         # relative to where the window is at that moment: the window manager may have moved it.
         cmd+=(mousemove --window "$win" $((RANDOM % (w - 24))) $((RANDOM % h)) mousedown 1 mouseup 1)
         ;;
-      3)  # a right, middle or wheel button press and release in place
+      3)  # a right, middle or wheel button press and release in place, off the glyph too:
+        # should the window manager still be moving the window, the pointer's place in it is
+        # where the next left click lands
         b=$((2 + RANDOM % 4))
-        cmd+=(mousemove $((x + RANDOM % w)) $((y + RANDOM % h)) mousedown $b mouseup $b)
+        cmd+=(mousemove --window "$win" $((RANDOM % (w - 24))) $((RANDOM % h)) mousedown $b mouseup $b)
         ;;
     esac
   done
@@ -60,7 +67,7 @@ while [ "$events" -lt 10000 ]; do
   # looks up where it went.
   cmd+=(mousemove $((x + 50)) $((y + 10)) mousedown 3 mousemove $((x + 50 + RANDOM % 40 - 20))
     $((y + 10 + RANDOM % 40 - 20)) mouseup 3)
-  xdotool "${cmd[@]}"
+  xdotool "${cmd[@]}" 2>>"$E2E_TMP/xdotool.err" || true  # the window may be gone: see below
   events=$((events + 203))
 done
 sleep 0.5
