@@ -3,7 +3,9 @@
 #
 #   start_session [DPI]            Xvfb + openbox, once it manages new windows; exports DISPLAY
 #                                  (and XAUTHORITY when E2E_PRIVATE_DISPLAY=1: only this user may
-#                                  connect, as on a desktop; otherwise any local client may)
+#                                  connect, as on a desktop; otherwise any local client may).
+#                                  E2E_WM=NAME starts that manager instead, in its own default
+#                                  configuration (see start_manager)
 #   wait_for_window CLASS [SECS]   prints the id of the first visible window of that class
 #   wait_gone WINDOW [SECS]        succeeds once the window no longer exists
 #   geometry WINDOW                prints "X Y W H" of the window's outer edge on the screen
@@ -73,6 +75,10 @@ start_session() {
   printf 'Xft.dpi: %s\n' "$dpi" | xrdb -merge
   # Ctrl+Alt+Fn would switch virtual terminals instead of reaching a client.
   setxkbmap -option srvrkeys:none 2>/dev/null || true
+  if [ -n "${E2E_WM:-}" ]; then
+    start_manager "$E2E_WM"
+    return
+  fi
   # A valid configuration with no key bindings: Alt+F4 reaches the program itself.
   printf '%s\n' '<openbox_config xmlns="http://openbox.org/3.4/rc"><keyboard/></openbox_config>' \
     >"$E2E_TMP/openbox.xml"
@@ -145,4 +151,49 @@ allocation_count() {
   done
   [ -n "$n" ] || fail "the probe wrote no count"
   echo $((10#$n))
+}
+
+# A window manager as a new user meets it: its default configuration, in a home of the test's
+# own, with a session bus for those that need one. Ready once a window it has mapped carries
+# WM_STATE, which a manager sets on what it manages.
+start_manager() {
+  local wm=$1 i probe cmd=()
+  export HOME="$E2E_TMP/home"
+  mkdir -p "$HOME"
+  case $wm in
+    openbox) cmd=(openbox) ;;
+    xfwm4) cmd=(dbus-run-session xfwm4 --compositor=off) ;;
+    metacity) cmd=(dbus-run-session metacity) ;;
+    icewm) cmd=(icewm) ;;
+    fluxbox) cmd=(fluxbox) ;;
+    awesome) cmd=(awesome) ;;
+    kwin) cmd=(dbus-run-session env KWIN_COMPOSE=N QT_QPA_PLATFORM=xcb kwin_x11 --replace) ;;
+    mutter) cmd=(dbus-run-session mutter --x11 --replace) ;;
+    fvwm) cmd=(fvwm) ;;
+    twm)
+      # Without it twm waits, holding the server, for the user to place each new window.
+      printf 'RandomPlacement\n' >"$HOME/.twmrc"
+      cmd=(twm)
+      ;;
+    *) fail "unknown window manager $wm" ;;
+  esac
+  command -v "${cmd[0]}" >/dev/null || fail "$wm is not installed"
+  "${cmd[@]}" >"$E2E_TMP/wm.log" 2>&1 &
+  E2E_WM_PID=$!
+  track $E2E_WM_PID
+  xmessage -name wm-probe -geometry +600+400 probe >/dev/null 2>&1 &
+  probe=$!
+  local id ready=0
+  for i in $(seq 300); do
+    kill -0 "$E2E_WM_PID" 2>/dev/null || fail "$wm ended: $(tail -n 20 "$E2E_TMP/wm.log")"
+    id=$(xdotool search --classname '^wm-probe$' 2>/dev/null | head -n1 || true)
+    if [ -n "$id" ] && xprop -id "$id" WM_STATE 2>/dev/null | grep -q 'window state'; then
+      ready=1
+      break
+    fi
+    sleep 0.1
+  done
+  kill "$probe" 2>/dev/null || true
+  wait "$probe" 2>/dev/null || true
+  [ "$ready" = 1 ] || fail "$wm manages no window: $(tail -n 20 "$E2E_TMP/wm.log")"
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The window manager is replaced under a running clock (openbox --replace): the clock stays above
-# the other windows, out of the task bar and undecorated, at its size, and still runs.
+# the other windows, on every desktop, out of the task bar and undecorated, at its size, and
+# still runs.
 set -euo pipefail
 BRUMO=$1
 . "$(dirname "$0")/../e2e/session.sh"
@@ -14,6 +15,8 @@ check_clock() {
   states=$(xprop -id "$win" _NET_WM_STATE)
   grep -q _NET_WM_STATE_ABOVE <<<"$states" || fail "$when: not kept above ($states)"
   grep -q _NET_WM_STATE_SKIP_TASKBAR <<<"$states" || fail "$when: in the task bar ($states)"
+  desktop=$(xprop -id "$win" _NET_WM_DESKTOP)
+  [ "${desktop##* }" = 4294967295 ] || fail "$when: on one desktop only ($desktop)"
   read -r _ _ w h < <(geometry "$win")
   [ "$w $h" = "330 32" ] || fail "$when: the window is ${w}x$h"
   # A window raised and given the focus still stays below the clock.

@@ -70,11 +70,25 @@ TEST(X11Hints, TheWindowIsNeverInTheTaskBarAndAboveOnlyWhenTopmost) {
   for (const NetWmStateList* l : {&top, &normal}) {
     EXPECT_TRUE(has(*l, kNetWmStateSkipTaskbar));
     EXPECT_TRUE(has(*l, kNetWmStateSkipPager));
+    EXPECT_TRUE(has(*l, kNetWmStateSticky));
   }
   EXPECT_TRUE(has(top, kNetWmStateAbove));
   EXPECT_FALSE(has(normal, kNetWmStateAbove));
-  EXPECT_EQ(top.count, 3);
-  EXPECT_EQ(normal.count, 2);
+  EXPECT_EQ(top.count, 4);
+  EXPECT_EQ(normal.count, 3);
+}
+
+TEST(X11Hints, TheLaunchFeedbackEndsForTheLaunchersIdAlone) {
+  using namespace std::literals;
+  EXPECT_EQ(StartupRemoveMessage("panel-1-host-brumo_TIME42").view(),
+            "remove: ID=panel-1-host-brumo_TIME42\0"s);
+  // Separators and quotes stay inside the value.
+  EXPECT_EQ(StartupRemoveMessage("a b\"c\\").view(), "remove: ID=a\\ b\\\"c\\\\\0"s);
+  // Nothing is sent for an ID that is no ID.
+  const std::string too_long(300, 'x');
+  for (std::string_view bad : {""sv, "a\nNAME=x"sv, std::string_view(too_long)}) {
+    EXPECT_TRUE(StartupRemoveMessage(bad).empty()) << bad;
+  }
 }
 
 TEST(X11Hints, NoDecorationsButMovingStaysAllowed) {

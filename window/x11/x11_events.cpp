@@ -44,6 +44,26 @@ void X11Window::Dispatch(XEvent& ev) {
     case MappingNotify:
       XRefreshKeyboardMapping(&ev.xmapping);
       break;
+    case MapNotify:
+      OnMapped();
+      break;
+    case ReparentNotify:
+      OnReparented(ev.xreparent.parent);
+      break;
+    case ConfigureNotify:
+      // Moved: while a move handed to the manager may outlive its button, see whether it has.
+      if (handed_move_.pending) WatchHandedMove();
+      break;
+    case PropertyNotify:
+      OnPropertyChange(ev.xproperty);
+      break;
+    case VisibilityNotify:
+      // Covered by another window, under a manager that does not keep the clock above.
+      if (raise_self_ && ev.xvisibility.state != VisibilityUnobscured) {
+        XRaiseWindow(dpy_.get(), window_);
+        flush_ = true;
+      }
+      break;
     default:
       break;
   }
@@ -110,29 +130,10 @@ void X11Window::RefuseSelectionRequest(const XSelectionRequestEvent& ev) {
 
 // --- Moves -------------------------------------------------------------------------------------
 
-bool X11Window::WindowManagerMoves() {
-  Display* dpy = dpy_.get();
-  if (XGetSelectionOwner(dpy, wm_selection_) == None) return false;
-  ::Atom type = None;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  bool found = false;
-  if (XGetWindowProperty(dpy, root_, atoms_[kNetSupported], 0, 4096, False, XA_ATOM, &type, &format,
-                         &count, &after, &data) == Success &&
-      data != nullptr) {
-    if (type == XA_ATOM && format == 32) {
-      const auto* atoms = reinterpret_cast<const ::Atom*>(data);
-      found = std::find(atoms, atoms + count, atoms_[kNetWmMoveResize]) != atoms + count;
-    }
-    XFree(data);
-  }
-  return found;
-}
-
 void X11Window::Sposta() {
   Display* dpy = dpy_.get();
-  if (WindowManagerMoves()) {
+  // A manager that ended may leave its _NET_SUPPORTED behind, but never its WM_Sn selection.
+  if (XGetSelectionOwner(dpy, wm_selection_) != None && ManagerSupports(kNetWmMoveResize)) {
     // Give up the press's implicit grab so that the window manager can take the pointer.
     XUngrabPointer(dpy, press_.time);
     SendMoveResize(kMoveResizeMove);
@@ -150,17 +151,29 @@ void X11Window::Sposta() {
 
 // Sends the window manager a _NET_WM_MOVERESIZE request for the press being handled.
 void X11Window::SendMoveResize(long direction) {
-  XEvent ev{};
-  ev.xclient.type = ClientMessage;
-  ev.xclient.window = window_;
-  ev.xclient.message_type = atoms_[kNetWmMoveResize];
-  ev.xclient.format = 32;
-  ev.xclient.data.l[0] = press_.x_root;
-  ev.xclient.data.l[1] = press_.y_root;
-  ev.xclient.data.l[2] = direction;
-  ev.xclient.data.l[3] = static_cast<long>(press_.button);
-  ev.xclient.data.l[4] = kSourceApplication;
-  XSendEvent(dpy_.get(), root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
+  SendClientMessage(kNetWmMoveResize, {press_.x_root, press_.y_root, direction,
+                                       static_cast<long>(press_.button), kSourceApplication});
+}
+
+// A move ends with its button: some managers end theirs only on the release of the buttons they
+// move with themselves, and would otherwise drag the window after the pointer until the next
+// click. Once the manager has the pointer the clock sees no release, so while the move lasts it
+// asks the server whether the button is still down (a round trip on each tick and each step of
+// the move, and none once it is over).
+void X11Window::WatchHandedMove() {
+  const unsigned int mask = ButtonMaskOf(handed_move_.button);
+  if (mask == 0) {
+    handed_move_.pending = false;  // a button the server does not report: nothing to watch
+    return;
+  }
+  ::Window root = 0, child = 0;
+  int root_x = 0, root_y = 0, x = 0, y = 0;
+  unsigned int state = 0;
+  if (!XQueryPointer(dpy_.get(), window_, &root, &child, &root_x, &root_y, &x, &y, &state)) return;
+  if (state & mask) return;
+  handed_move_.pending = false;
+  SendMoveResize(kMoveResizeCancel);
+  flush_ = true;
 }
 
 }  // namespace brumo::x11

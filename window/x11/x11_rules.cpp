@@ -29,6 +29,27 @@ Text<24> WindowManagerSelectionName(int screen) {
   return ScreenSelectionName("WM_S", screen);
 }
 
+Text<512> StartupRemoveMessage(std::string_view startup_id) {
+  static constexpr std::string_view kPrefix = "remove: ID=";
+  // Room for the prefix, the ID with every byte escaped, and the closing nul that ends it.
+  if (startup_id.empty() || kPrefix.size() + 2 * startup_id.size() + 1 > Text<512>::capacity()) {
+    return {};
+  }
+  std::array<char, 512> buf{};
+  std::size_t n = 0;
+  for (char c : kPrefix) buf[n++] = c;
+  for (char c : startup_id) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7f) return {};
+    // The protocol's separators and quotes, escaped with a backslash.
+    if (c == ' ' || c == '"' || c == '\\') buf[n++] = '\\';
+    buf[n++] = c;
+  }
+  // A message ends with a nul byte.
+  buf[n++] = '\0';
+  return Text<512>(std::string_view(buf.data(), n));
+}
+
 int DpiFromResource(const char* value) {
   if (value == nullptr) return kDesignDpi;
   const char* begin = value;

@@ -57,6 +57,12 @@ constexpr std::optional<MouseButton> ButtonFromX(unsigned int button) {
   }
 }
 
+// The state mask bit of a held button, for the five buttons the core protocol reports; 0 for
+// the others.
+constexpr unsigned int ButtonMaskOf(unsigned int button) {
+  return button >= Button1 && button <= Button5 ? Button1Mask << (button - Button1) : 0;
+}
+
 // --- Window-manager hints ----------------------------------------------------------------------
 
 // The atoms the shell uses, interned in one round trip; kAtomNames gives their names in this order.
@@ -74,7 +80,13 @@ enum AtomId : int {
   kNetWmStateAbove,
   kNetWmStateSkipTaskbar,
   kNetWmStateSkipPager,
+  kNetWmStateSticky,
   kNetWmMoveResize,
+  kNetWmDesktop,
+  kNetActiveWindow,
+  kNetStartupId,
+  kNetStartupInfoBegin,
+  kNetStartupInfo,
   kMotifWmHints,
   kAtomCount
 };
@@ -93,20 +105,32 @@ inline constexpr std::array<const char*, kAtomCount> kAtomNames{
     "_NET_WM_STATE_ABOVE",
     "_NET_WM_STATE_SKIP_TASKBAR",
     "_NET_WM_STATE_SKIP_PAGER",
+    "_NET_WM_STATE_STICKY",
     "_NET_WM_MOVERESIZE",
+    "_NET_WM_DESKTOP",
+    "_NET_ACTIVE_WINDOW",
+    "_NET_STARTUP_ID",
+    "_NET_STARTUP_INFO_BEGIN",
+    "_NET_STARTUP_INFO",
     "_MOTIF_WM_HINTS",
 };
 
-// The states the window carries in _NET_WM_STATE: never in the task bar or the pager, and above
-// the other windows when topmost. `count` of `atoms` are used.
+// The states the window carries in _NET_WM_STATE: on every desktop (sticky), never in the task
+// bar or the pager, and above the other windows when topmost. `count` of `atoms` are used.
 struct NetWmStateList {
-  std::array<AtomId, 3> atoms;
+  std::array<AtomId, 4> atoms;
   int count;
 };
 constexpr NetWmStateList NetWmStates(bool above) {
-  if (above) return {{kNetWmStateAbove, kNetWmStateSkipTaskbar, kNetWmStateSkipPager}, 3};
-  return {{kNetWmStateSkipTaskbar, kNetWmStateSkipPager, kNetWmStateSkipPager}, 2};
+  if (above) {
+    return {{kNetWmStateSticky, kNetWmStateSkipTaskbar, kNetWmStateSkipPager, kNetWmStateAbove}, 4};
+  }
+  return {{kNetWmStateSticky, kNetWmStateSkipTaskbar, kNetWmStateSkipPager, kNetWmStateSkipPager},
+          3};
 }
+
+// _NET_WM_DESKTOP of a window shown on every desktop (EWMH).
+inline constexpr unsigned long kAllDesktops = 0xFFFFFFFF;
 
 // _NET_WM_STATE client message actions and the source indication of an application (EWMH).
 inline constexpr long kNetWmStateRemove = 0;
@@ -122,6 +146,14 @@ inline constexpr long kMoveResizeCancel = 11;
 // is given (MWM_HINTS_DECORATIONS = 2), and it asks for none; the window manager's move stays
 // allowed, which is what an interactive move needs.
 inline constexpr std::array<long, 5> kMotifNoDecorations{2, 0, 0, 0, 0};
+
+// Startup notification: the message that ends the launch feedback of `startup_id` (the launcher's
+// DESKTOP_STARTUP_ID), "remove: ID=<id>" with the ID quoted as the protocol asks; empty where the
+// ID is no usable one (empty, too long, or with control characters), so that nothing is sent.
+Text<512> StartupRemoveMessage(std::string_view startup_id);
+
+// The bytes of a startup-notification message sent in each client message (format 8).
+inline constexpr std::size_t kStartupChunk = 20;
 
 // The selection whose owner is the running copy on screen `screen` of a display, like the
 // window managers' WM_Sn: "_BRUMO_S0" for screen 0.

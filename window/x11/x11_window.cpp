@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "display/icon.h"
@@ -109,6 +110,11 @@ X11Window::X11Window()
   std::copy_n(atoms.begin(), kAtomCount, atoms_.begin());
   instance_selection_ = atoms[kAtomCount];
   wm_selection_ = atoms[kAtomCount + 1];
+  // The launcher's startup notification ID is this launch's alone: taken, and not passed on.
+  if (const char* id = std::getenv("DESKTOP_STARTUP_ID"); id != nullptr) {
+    startup_id_ = id;
+    unsetenv("DESKTOP_STARTUP_ID");
+  }
   CreateWindow();
   SetWindowManagerHints();
 }
@@ -136,8 +142,11 @@ void X11Window::CreateWindow() {
   attrs.background_pixmap = None;
   attrs.border_pixel = 0;
   attrs.colormap = colormap_;
-  attrs.event_mask =
-      ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | ButtonMotionMask;
+  // Structure: mapped, framed and moved by the manager; properties: the states it sets, and the
+  // server's time; visibility: covered by another window.
+  attrs.event_mask = ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask |
+                     ButtonMotionMask | StructureNotifyMask | PropertyChangeMask |
+                     VisibilityChangeMask;
   window_ = XCreateWindow(dpy_.get(), root_, 0, 0, static_cast<unsigned>(width_),
                           static_cast<unsigned>(height_), 0, depth_, InputOutput, visual_,
                           CWBackPixmap | CWBorderPixel | CWColormap | CWEventMask, &attrs);
@@ -155,9 +164,12 @@ void X11Window::SetWindowManagerHints() {
   name.format = 8;
   name.nitems = sizeof kName - 1;
   XSizeHints size{};
-  size.flags = PMinSize | PMaxSize;
+  // Static gravity: a position the program asks for is its own window's, not the frame's that a
+  // manager may put around it.
+  size.flags = PMinSize | PMaxSize | PWinGravity;
   size.min_width = size.max_width = width_;
   size.min_height = size.max_height = height_;
+  size.win_gravity = StaticGravity;
   XWMHints wm{};
   wm.flags = InputHint | StateHint;
   wm.input = True;
@@ -177,6 +189,14 @@ void X11Window::SetWindowManagerHints() {
   const long type = static_cast<long>(atoms_[kNetWmWindowTypeUtility]);
   XChangeProperty(dpy, window_, atoms_[kNetWmWindowType], XA_ATOM, 32, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(&type), 1);
+  const long desktop = static_cast<long>(kAllDesktops);
+  XChangeProperty(dpy, window_, atoms_[kNetWmDesktop], XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(&desktop), 1);
+  if (!startup_id_.empty()) {
+    XChangeProperty(dpy, window_, atoms_[kNetStartupId], atoms_[kUtf8String], 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(startup_id_.data()),
+                    static_cast<int>(startup_id_.size()));
+  }
 
   // _NET_WM_ICON: width, height and ARGB pixels of each size, one CARDINAL (a long) each.
   std::vector<long> icon;
@@ -201,7 +221,7 @@ void X11Window::SetWindowManagerHints() {
 // Writes _NET_WM_STATE as a property: how a window that is not mapped yet asks for its states.
 void X11Window::SetNetWmState(bool above) {
   const NetWmStateList states = NetWmStates(above);
-  std::array<long, 3> values{};
+  std::array<long, 4> values{};
   for (std::size_t i = 0; i < static_cast<std::size_t>(states.count); ++i) {
     values[i] = static_cast<long>(atoms_[states.atoms[i]]);
   }
@@ -231,28 +251,19 @@ bool X11Window::AnotherCopyRunning() {
   return XGetSelectionOwner(dpy, instance_selection_) != window_;
 }
 
-void X11Window::OnTop(NativeHandle handle, bool flag) {
+void X11Window::OnTop(NativeHandle /*handle: always this window*/, bool flag) {
+  topmost_ = flag;
   if (!mapped_) {
     // Before the first map the property itself is the request (EWMH), so the window is topmost
     // from its first frame.
     SetNetWmState(flag);
     return;
   }
-  XEvent ev{};
-  ev.xclient.type = ClientMessage;
-  ev.xclient.window = static_cast<::Window>(handle);
-  ev.xclient.message_type = atoms_[kNetWmState];
-  ev.xclient.format = 32;
-  ev.xclient.data.l[0] = flag ? kNetWmStateAdd : kNetWmStateRemove;
-  ev.xclient.data.l[1] = static_cast<long>(atoms_[kNetWmStateAbove]);
-  ev.xclient.data.l[2] = 0;
-  ev.xclient.data.l[3] = kSourceApplication;
-  XSendEvent(dpy_.get(), root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
-  flush_ = true;
+  SendClientMessage(kNetWmState,
+                    {flag ? kNetWmStateAdd : kNetWmStateRemove,
+                     static_cast<long>(atoms_[kNetWmStateAbove]), 0, kSourceApplication, 0});
 }
 
-// Whether a window manager runs and does interactive moves on request (_NET_WM_MOVERESIZE).
-// A manager that ended may leave its _NET_SUPPORTED behind, but never its WM_Sn selection.
 // --- Event loop --------------------------------------------------------------------------------
 
 int X11Window::Run() {
@@ -273,6 +284,7 @@ int X11Window::Run() {
     const std::int64_t now = MonotonicNow();
     if (now >= due && running_) {
       clock_.Tick();
+      if (handed_move_.pending) WatchHandedMove();
       due = NextTickDue(now, due);
     }
     if (flush_ && running_) {

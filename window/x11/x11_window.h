@@ -137,9 +137,19 @@ class X11Window final : public Shell {
   void OnMotion(const XMotionEvent& ev);
   void OnKeyPress(XKeyEvent& ev);
   void OnClientMessage(const XClientMessageEvent& ev);
+  void OnPropertyChange(const XPropertyEvent& ev);
   void RefuseSelectionRequest(const XSelectionRequestEvent& ev);
-  bool WindowManagerMoves();
   void SendMoveResize(long direction);
+  void WatchHandedMove();
+
+  // The window manager and what it does with the window.
+  bool ManagerSupports(AtomId atom);
+  bool HasNetWmState(AtomId state);
+  void SendClientMessage(AtomId type, std::array<long, 5> data);
+  void OnMapped();
+  void OnReparented(::Window parent);
+  void KeepAboveCheck();
+  void EndStartupFeedback();
 
   // Declared in the order they are made; destroyed in reverse, the display last of all.
   CloseSignals signals_;
@@ -180,7 +190,13 @@ class X11Window final : public Shell {
   LocalClock local_clock_;
   bool running_ = true;
   bool mapped_ = false;
-  bool flush_ = false;  // requests are waiting in Xlib's buffer
+  bool topmost_ = false;            // OnTop asked to keep the window above the others
+  bool shown_once_ = false;         // the first MapNotify has been handled
+  bool raise_self_ = false;         // the manager does not keep the window above: it raises itself
+  ::Window parent_ = 0;             // the manager's frame around the window, or the root
+  Time server_time_ = CurrentTime;  // the latest server time an event carried
+  std::string startup_id_;          // the launcher's startup notification ID, if any
+  bool flush_ = false;              // requests are waiting in Xlib's buffer
   Press press_;
   HandedMove handed_move_;
   OwnMove own_move_;

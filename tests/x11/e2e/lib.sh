@@ -54,9 +54,11 @@ wait_for_brumo_window() {
   local pid=$1 i id
   for i in $(seq 100); do
     id=$(xdotool search --pid "$pid" 2>/dev/null | head -n1 || true)
-    # Once managed, the window manager has told the window its frame.
+    # Once managed, the window manager has told the window its frame (openbox), or at least set
+    # the state that every manager sets on what it manages (WM_STATE).
     if [ -n "$id" ] && xwininfo -id "$id" 2>/dev/null | grep -q IsViewable &&
-      { [ "${E2E_NO_WM:-0}" = 1 ] || xprop -id "$id" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '='; }; then
+      { [ "${E2E_NO_WM:-0}" = 1 ] || xprop -id "$id" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '=' ||
+        { [ -n "${E2E_WM:-}" ] && xprop -id "$id" WM_STATE 2>/dev/null | grep -q 'window state'; }; }; then
       echo "$id"
       return 0
     fi
