@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs everything the tests need, builds the Linux, sanitizer and Windows builds, and runs
-# every test: unit tests (also under ASan+UBSan and as Windows programs under Wine) and the
-# end-to-end tests of both shells on private X displays.
+# every test: unit tests (also under ASan+UBSan and as Windows programs under Wine), the
+# end-to-end tests of both shells on private X displays, and the Debian package's tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
@@ -9,7 +9,8 @@ install_packages "${BUILD_PACKAGES[@]}" \
   googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev locales \
   xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils x11-xkb-utils x11-apps imagemagick \
   xauth xtrace fonts-dejavu-core faketime strace valgrind util-linux \
-  g++-mingw-w64-x86-64 wine64 fonts-wine
+  g++-mingw-w64-x86-64 wine64 fonts-wine \
+  dpkg-dev debhelper lintian desktop-file-utils librsvg2-bin
 
 # Locales whose date formats the tests read; generated where missing.
 for loc in de_DE it_IT cs_CZ ko_KR; do

@@ -1,5 +1,6 @@
-// Writes the icon's images as PNG files for the desktop's icon theme:
-// OUTPUT_DIR/32x32/brumo.png and OUTPUT_DIR/16x16/brumo.png. Run at build time.
+// Writes the icon's images for the desktop's icon theme: OUTPUT_DIR/32x32/brumo.png and
+// OUTPUT_DIR/16x16/brumo.png, and OUTPUT_DIR/scalable/brumo.svg drawn from the largest art so that
+// launchers show it sharp at any size. Run at build time.
 
 #include <array>
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "display/icon.h"
@@ -88,6 +90,45 @@ Bytes Png(const brumo::IconArt& art) {
   return png;
 }
 
+// The art as SVG: one rectangle per run of equal pixels in a row, drawn with crisp edges so that
+// every pixel scales to a sharp square.
+std::string Svg(const brumo::IconArt& art) {
+  const std::string size = std::to_string(art.size);
+  std::string svg =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+      size + "\" height=\"" + size + "\" viewBox=\"0 0 " + size + " " + size +
+      "\" shape-rendering=\"crispEdges\">\n";
+  for (int y = 0; y < art.size; ++y) {
+    for (int x = 0; x < art.size;) {
+      const int index = brumo::IconIndex(art, x, y);
+      int end = x + 1;
+      while (end < art.size && brumo::IconIndex(art, end, y) == index) ++end;
+      if (index != brumo::kIconTransparent) {
+        char rect[96];
+        std::snprintf(rect, sizeof rect,
+                      "<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"1\" fill=\"#%06X\"/>\n", x, y,
+                      end - x,
+                      static_cast<unsigned>(brumo::kIconPalette[static_cast<std::size_t>(index)]));
+        svg += rect;
+      }
+      x = end;
+    }
+  }
+  return svg + "</svg>\n";
+}
+
+// Writes `size` bytes to `path`; says on stderr and returns false when it cannot.
+bool WriteFile(const std::filesystem::path& path, const char* data, std::size_t size) {
+  std::error_code
+      ignored;  // a directory that cannot be made shows as a file that cannot be written
+  std::filesystem::create_directories(path.parent_path(), ignored);
+  std::ofstream out(path, std::ios::binary);
+  out.write(data, static_cast<std::streamsize>(size));
+  if (!out) std::fprintf(stderr, "cannot write %s\n", path.c_str());
+  return static_cast<bool>(out);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,17 +136,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
     return 2;
   }
+  const std::filesystem::path dir = argv[1];
   for (const brumo::IconArt& art : brumo::kIcons) {
     const std::string size = std::to_string(art.size);
-    const std::filesystem::path dir = std::filesystem::path(argv[1]) / (size + "x" + size);
-    std::filesystem::create_directories(dir);
     const Bytes png = Png(art);
-    std::ofstream out(dir / "brumo.png", std::ios::binary);
-    out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-    if (!out) {
-      std::fprintf(stderr, "cannot write %s\n", (dir / "brumo.png").c_str());
+    if (!WriteFile(dir / (size + "x" + size) / "brumo.png",
+                   reinterpret_cast<const char*>(png.data()), png.size()))
       return 1;
-    }
   }
-  return 0;
+  const std::string svg = Svg(brumo::kIcons.front());
+  return WriteFile(dir / "scalable" / "brumo.svg", svg.data(), svg.size()) ? 0 : 1;
 }
