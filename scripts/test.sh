@@ -20,23 +20,32 @@ for loc in de_DE it_IT cs_CZ ko_KR; do
   fi
 done
 
+# The window managers of the desktop tests come with many packages: they install while the
+# trees build.
+install_packages xfwm4 metacity icewm fluxbox awesome fvwm twm kwin-x11 mutter dbus \
+  >/tmp/brumo-desktops-install.log 2>&1 &
+desktops_install=$!
+
 jobs=$(nproc)
-echo "== Linux build: unit and end-to-end tests"
+echo "== Building: Linux, sanitizers, fuzzers, Windows"
 cmake -S . -B build >/dev/null
 cmake --build build -j"$jobs"
+cmake -S . -B build-asan -DBRUMO_SANITIZE=ON -DBRUMO_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$jobs"
+CXX=clang++ cmake -S . -B build-fuzz -DBRUMO_FUZZ=ON -DBRUMO_SHELL=OFF -DBRUMO_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j"$jobs"
+cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
+cmake --build build-win -j"$jobs"
+wait "$desktops_install" || { cat /tmp/brumo-desktops-install.log; exit 1; }
+
+echo "== Linux: unit, end-to-end, fault, desktop and package tests"
 ctest --test-dir build -j"$jobs" --output-on-failure
 
 echo "== Unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -DBRUMO_SANITIZE=ON -DBRUMO_BENCH=OFF >/dev/null
-cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan -j"$jobs" -L unit --output-on-failure
 
 echo "== Fuzzers of the outside data (libFuzzer, ASan, UBSan), a bounded time each"
-CXX=clang++ cmake -S . -B build-fuzz -DBRUMO_FUZZ=ON -DBRUMO_SHELL=OFF -DBRUMO_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j"$jobs"
 ctest --test-dir build-fuzz -j"$jobs" --output-on-failure
 
 echo "== Windows build under Wine"
-cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
-cmake --build build-win -j"$jobs"
 ctest --test-dir build-win -j"$jobs" --output-on-failure

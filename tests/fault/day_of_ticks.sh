@@ -28,7 +28,7 @@ run() {
   [ "$status" = 0 ] || fail "$name: ended with status $status: $(tail -n 30 "$E2E_TMP/$name.log" 2>/dev/null)"
 }
 
-memcheck=(valgrind --leak-check=full --show-leak-kinds=definite,indirect
+memcheck=(valgrind --leak-check=full --show-leak-kinds=definite,indirect --num-callers=50
   --errors-for-leak-kinds=definite,indirect --error-exitcode=99 --suppressions="$SUPPRESSIONS")
 run memcheck 14 "${memcheck[@]}" --log-file="$E2E_TMP/memcheck.log"
 grep -q 'indirectly lost: 0 bytes\|no leaks are possible' "$E2E_TMP/memcheck.log" ||
