@@ -44,6 +44,9 @@ void X11Window::Dispatch(XEvent& ev) {
     case MappingNotify:
       XRefreshKeyboardMapping(&ev.xmapping);
       break;
+    case PropertyNotify:
+      OnPropertyNotify(ev.xproperty);
+      break;
     default:
       break;
   }
