@@ -85,6 +85,20 @@ inline constexpr std::array<LabelSpec, kLabelCount> kLayout{{
     {kEsci, "lEsci", {312, 3, 9, 9}, "r", Align::kLeft, kBlack, kGlyphFont, true},
 }};
 
+// Left edge of a text `advance` pixels wide aligned in `box`; a centred text's odd pixel goes to
+// its right.
+constexpr int TextLeft(const Box& box, Align align, int advance) {
+  switch (align) {
+    case Align::kLeft:
+      return box.left;
+    case Align::kRight:
+      return box.right() - advance;
+    case Align::kCenter:
+      break;
+  }
+  return box.left + (box.width - advance) / 2;
+}
+
 // A length in 96-dpi pixels at `dpi`, through the design unit, rounded to the nearest pixel.
 int ScaleToDpi(int px96, int dpi);
 

@@ -60,6 +60,9 @@ class ClockWindow {
 
   void Key(int key_code, int mask);
 
+  // Lays the window out again at a new resolution: the desktop's scale, or the monitor's, changed.
+  void SetDpi(int dpi) { layout_ = ScaleLayout(dpi); }
+
   // Takes a new date separator (the user changed the regional settings); shows it at the next tick.
   void SetDateSeparator(std::string_view separator) { separator_.assign(separator); }
 

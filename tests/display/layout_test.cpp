@@ -69,6 +69,15 @@ TEST(Layout, ScaledBoxesKeepTheirNeighbours) {
   EXPECT_EQ(ScaleLayout(0).client_width, 324);  // an unknown resolution is taken as 96 dpi
 }
 
+TEST(Layout, TextsAlignInTheirBoxes) {
+  const Box box{268, 0, 11, 13};
+  EXPECT_EQ(TextLeft(box, Align::kLeft, 5), 268);
+  EXPECT_EQ(TextLeft(box, Align::kRight, 5), 274);  // ends at the box's right edge
+  EXPECT_EQ(TextLeft(box, Align::kRight, 10), 269);
+  EXPECT_EQ(TextLeft(box, Align::kCenter, 5), 271);
+  EXPECT_EQ(TextLeft(box, Align::kCenter, 11), 268);
+}
+
 TEST(HitTest, FindsTheLabelUnderAPoint) {
   const ScaledLayout l = ScaleLayout(96);
   EXPECT_EQ(HitTest(l, 0, 1), kScritta);

@@ -1,6 +1,7 @@
 #!/bin/bash
 # The labels where the layout puts them, scaled for the DPI Wine reports: the red phrase centred
-# in its box at the left, the blue time and date at the right, the black close cross top right.
+# in its box at the left, the blue time and date at the right, the black close cross top right;
+# and colons that stand apart from wide digits and narrow ones.
 #   layout_test.sh BRUMO_EXE PREFIX_TEMPLATE DPI
 source "$(dirname "$0")/wine_session.sh"
 exe=$1
@@ -8,7 +9,8 @@ dpi=$3
 start_session "$dpi"
 use_prefix "$2" "$dpi"
 
-open_clock "$exe"
+fake_time '2026-03-14 20:08:48'
+WINE=$FAKED_WINE open_clock "$exe"
 win=$CLOCK_WIN
 s() { scaled "$1"; }
 
@@ -19,7 +21,7 @@ frame_x=$((w - $(s 324))) frame_y=$((h - $(s 26)))
   fail "at $dpi dpi the window is $w x $h around a $(s 324) x $(s 26) client area"
 ((dpi != 96 || (w == 330 && h == 32))) || fail "at 96 dpi the window is $w x $h"
 
-window_shot "$win"
+settled_shot "$win" "$E2E_TMP/wide"
 cp "$E2E_TMP/window.png" "${E2E_SHOT_DIR:-$E2E_TMP}/brumo-$dpi-dpi.png" 2>/dev/null || true
 W=$(s 324) H=$(s 26)
 
@@ -60,4 +62,10 @@ dark=$(count dark 0 0 "$W" "$H")
 face=$(pixel "$(s 259)" "$(s 13)")
 [ "$(pixel "$(s 2)" "$(s 3)")" = "$face" ] || fail "the phrase box is not the face colour $face"
 [ "$(pixel "$(s 100)" 0)" = "$face" ] || fail "the background is not one colour"
+
+# A time that reads clearly, with wide digits and narrow ones.
+colons_apart "$E2E_TMP/pixels" "$dpi"
+set_time '2026-03-14 11:11:11'
+settled_shot "$win" "$E2E_TMP/narrow" "$E2E_TMP/wide"
+colons_apart "$E2E_TMP/pixels" "$dpi"
 echo "ok: $w x $h at $dpi dpi, red $red, blue $all_blue, cross $glyph"

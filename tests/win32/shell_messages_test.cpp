@@ -1,12 +1,15 @@
 // The Windows shell's own window, run in this process under Wine: the messages Windows sends every
 // top-level window when the system time or the user's regional settings change make the clock
-// show the change at once, not at its next timer tick. The checks run inside the shell's own
-// message loop, on its thread: between a message sent there and the look that follows it no timer
-// message can be handled, so whatever changed came from that message alone.
+// show the change at once, not at its next timer tick; and the ones it sends when the window's
+// DPI changes (Wine sends none by itself) lay the clock out afresh. The checks run inside the
+// shell's own message loop, on its thread: between a message sent there and the look that follows
+// it no timer message can be handled, so whatever changed came from that message alone.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -15,6 +18,13 @@
 
 #include "display/layout.h"
 #include "window/win32/clock_shell.h"
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+#ifndef WM_GETDPISCALEDSIZE
+#define WM_GETDPISCALEDSIZE 0x02E4
+#endif
 
 namespace brumo::win32 {
 namespace {
@@ -129,6 +139,16 @@ int BluePixels(const std::vector<std::uint32_t>& pixels) {
   return n;
 }
 
+// How many rows of a box's pixels hold blue: the height of its text.
+int BlueRows(const std::vector<std::uint32_t>& pixels, int width) {
+  int rows = 0;
+  for (std::size_t row = 0; row * width < pixels.size(); ++row) {
+    const auto begin = pixels.begin() + static_cast<std::ptrdiff_t>(row * width);
+    rows += std::find(begin, begin + width, 0x0000FFu) != begin + width ? 1 : 0;
+  }
+  return rows;
+}
+
 bool NothingToPaint(HWND window) {
   return GetUpdateRect(window, nullptr, FALSE) == FALSE;
 }
@@ -203,6 +223,50 @@ TEST(ShellMessages, ANewDateSeparatorShowsAtOnce) {
     EXPECT_NE(Shown(clock, date), before) << "the date was repainted with the old separator";
   });
   SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDATE, was);
+}
+
+// Windows moves a per-monitor aware window to a monitor of another scale: it asks for the size
+// there, then suggests a rectangle of that size in WM_DPICHANGED.
+TEST(ShellMessages, ANewDpiLaysTheClockOutInTheRectangleWindowsSuggests) {
+  RunShellWith([](HWND clock) {
+    const int dpi = ScreenDpi();
+    const int other = dpi * 3 / 2;
+    const ScaledLayout now = ScaleLayout(dpi);
+    const ScaledLayout then = ScaleLayout(other);
+    const Box client{0, 0, now.client_width, now.client_height};
+    UpdateWindow(clock);
+    const std::vector<std::uint32_t> before = Shown(clock, client);
+    const int digits_tall = BlueRows(Shown(clock, now.boxes[kSec]), now.boxes[kSec].width);
+    RECT was{};
+    GetWindowRect(clock, &was);
+
+    SIZE size{};
+    ASSERT_TRUE(SendMessageW(clock, WM_GETDPISCALEDSIZE, other, reinterpret_cast<LPARAM>(&size)));
+    RECT suggested{was.left + 40, was.top + 30, was.left + 40 + size.cx, was.top + 30 + size.cy};
+    SendMessageW(clock, WM_DPICHANGED, MAKEWPARAM(other, other),
+                 reinterpret_cast<LPARAM>(&suggested));
+
+    RECT taken{}, inside{};
+    GetWindowRect(clock, &taken);
+    GetClientRect(clock, &inside);
+    EXPECT_TRUE(EqualRect(&taken, &suggested)) << "the window is not where Windows said";
+    EXPECT_EQ(inside.right, then.client_width);
+    EXPECT_EQ(inside.bottom, then.client_height);
+    UpdateWindow(clock);
+    // The seconds are drawn in their box at the new scale, which lies beyond the old window, in
+    // digits refitted to it.
+    const int taller = BlueRows(Shown(clock, then.boxes[kSec]), then.boxes[kSec].width);
+    EXPECT_GE(taller * 4, digits_tall * 5)
+        << "digits " << digits_tall << " then " << taller << " rows tall at " << other << " dpi";
+
+    // Back again: the window where it was, as it was.
+    SendMessageW(clock, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&was));
+    GetWindowRect(clock, &taken);
+    EXPECT_TRUE(EqualRect(&taken, &was));
+    UpdateWindow(clock);
+    EXPECT_EQ(Shown(clock, client), before)
+        << "the clock looks otherwise back at " << dpi << " dpi";
+  });
 }
 
 }  // namespace

@@ -5,7 +5,14 @@
 #   start_clock EXE               starts the clock; sets CLOCK_PID
 #   open_clock EXE                starts the clock and waits for its window; sets CLOCK_WIN
 #   wait_exit PID [SECS]          waits for the process to end; sets EXIT_STATUS
+#   fake_time TIME                clocks started as WINE=$FAKED_WINE open_clock read the time
+#                                 of day from a file, frozen at TIME (libfaketime)
+#   set_time TIME                 moves that time while they run
 #   window_shot WIN               screenshot of the window; the pixel queries below read it
+#   client_pixels                 the client area of the last window_shot, "x y r g b" a line
+#   settled_shot WIN OUT [UNLIKE] window_shot until two shots in a row agree and show the blue
+#                                 time and date (and differ from the file UNLIKE); their client
+#                                 pixels into OUT
 #   count CLASS L T R B           pixels of CLASS (red, blue, dark) in a client-area box
 #   extent CLASS L T R B          "minx maxx miny maxy" of those pixels (client area)
 #   pixel X Y                     "r g b" of a client-area pixel
@@ -13,6 +20,7 @@
 #   drag BUTTON X Y DX DY WIN     presses at X,Y (screen), moves by DX,DY, releases; fails unless
 #                                 the window followed the pointer all the way
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e/session.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../e2e/colons.sh"
 
 WINE=${BRUMO_WINE:-/usr/lib/wine/wine64}
 WINESERVER="$(dirname "$WINE")/wineserver"
@@ -52,6 +60,28 @@ use_prefix() {
     "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$E2E_DPI" /f \
       >/dev/null 2>&1 || fail "cannot set LogPixels"
   fi
+}
+
+# The time is libfaketime's, preloaded into the clock's Wine process: Wine reads the time of day
+# with clock_gettime in the process that asks for it, and Wine's server, started first and kept
+# (wineserver -p), keeps the real time. The file freezes the time where the test puts it; the
+# monotonic clock that paces Wine's timers stays real. NO_FAKE_STAT keeps file times real, or Wine
+# would take its configuration for out of date and rebuild the prefix.
+FAKETIME_LIB=${FAKETIME_LIB:-/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1}
+set_time() { printf '%s\n' "$1" >"$E2E_TMP/faketime"; }
+fake_time() {
+  [ -r "$FAKETIME_LIB" ] || fail "libfaketime is missing (package libfaketime)"
+  # A server started to change the registry ends when it idles; the one that stays is real.
+  "$WINESERVER" -w
+  "$WINESERVER" -p
+  set_time "$1"
+  FAKED_WINE=$E2E_TMP/faked-wine
+  cat >"$FAKED_WINE" <<END
+#!/bin/sh
+exec env LD_PRELOAD="$FAKETIME_LIB" FAKETIME_TIMESTAMP_FILE="$E2E_TMP/faketime" \\
+  FAKETIME_NO_CACHE=1 FAKETIME_DONT_FAKE_MONOTONIC=1 NO_FAKE_STAT=1 "$WINE" "\$@"
+END
+  chmod +x "$FAKED_WINE"
 }
 
 start_clock() {
@@ -120,6 +150,29 @@ extent() {
     END { if (NR) print x0, x1, y0, y1 }'
 }
 pixel() { awk -v x="$1" -v y="$2" '$1 == x && $2 == y { print $3, $4, $5 }' "$E2E_TMP/pixels"; }
+
+client_pixels() {
+  awk -v w="$(scaled 324)" -v h="$(scaled 26)" '$1 >= 0 && $1 < w && $2 >= 0 && $2 < h' \
+    "$E2E_TMP/pixels"
+}
+
+# What the window shows once it has drawn its labels and holds still: two shots alike, with the
+# blue time and date in them. A frozen clock holds still.
+settled_shot() {
+  local win=$1 out=$2 unlike=${3:-} previous=""
+  for _ in $(seq 150); do
+    window_shot "$win"
+    client_pixels >"$out"
+    if (($(count blue 0 0 "$(scaled 324)" "$(scaled 26)") > 40)) && [ -n "$previous" ] &&
+      cmp -s "$out" "$previous" && { [ -z "$unlike" ] || ! cmp -s "$out" "$unlike"; }; then
+      return 0
+    fi
+    cp "$out" "$E2E_TMP/previous"
+    previous="$E2E_TMP/previous"
+    sleep 0.1
+  done
+  fail "the window never showed a settled clock"
+}
 
 # Polls until the window's top-left corner is at X,Y; between looks the pointer twitches by a pixel
 # and back, so that a window manager which took the pointer late still sees it move.

@@ -142,6 +142,13 @@ TEST(ClockWindowDpi, HitTestingFollowsTheScaledLayout) {
   window.Press(474, 11, MouseButton::kLeft, 0);
   window.Release(474, 11, MouseButton::kLeft, 0);
   EXPECT_EQ(shell.calls, (std::vector<std::string>{"Close"}));
+  // Back at 96 dpi the glyph is where it was designed.
+  window.SetDpi(96);
+  EXPECT_EQ(window.Layout().client_width, 324);
+  shell.calls.clear();
+  window.Press(316, 7, MouseButton::kLeft, 0);
+  window.Release(316, 7, MouseButton::kLeft, 0);
+  EXPECT_EQ(shell.calls, (std::vector<std::string>{"Close"}));
 }
 
 }  // namespace

@@ -146,31 +146,7 @@ TEST(X11Fonts, PixelSizesFollowTheResolution) {
   EXPECT_DOUBLE_EQ(PixelSize(kDefaultFont, 96), 11.0);
 }
 
-TEST(X11Fonts, TheDefaultFontIsTheLargestSizeWhoseDigitsFit) {
-  // A font whose digit pairs are 1.2 px wide per pixel of size: 9 px (10.8) fits 11, 10 does not.
-  const Box pair = DigitPairBox(ScaleLayout(96));
-  ASSERT_EQ(pair.width, 11);
-  EXPECT_EQ(FitPixelSize(96, [&](int px) { return px * 1.2 <= pair.width; }), 9);
-  // Never larger than the dialog font itself, even when a bigger one would fit.
-  EXPECT_EQ(FitPixelSize(96, [](int) { return true; }), 11);
-  EXPECT_EQ(FitPixelSize(144, [](int) { return true; }), 17);  // 16.5 rounded
-  // Scaled with the box: at 192 dpi the box is 22 px wide and the same font fits at 18.
-  const Box pair192 = DigitPairBox(ScaleLayout(192));
-  EXPECT_EQ(FitPixelSize(192, [&](int px) { return px * 1.2 <= pair192.width; }), 18);
-  // Nothing fits: the smallest size there is, not a loop or zero.
-  EXPECT_EQ(FitPixelSize(96, [](int) { return false; }), 1);
-}
-
 // --- Drawing -------------------------------------------------------------------------------------
-
-TEST(X11Drawing, TextsAlignInTheirBoxes) {
-  const Box box{268, 0, 11, 13};
-  EXPECT_EQ(TextLeft(box, Align::kLeft, 5), 268);
-  EXPECT_EQ(TextLeft(box, Align::kRight, 5), 274);  // ends at the box's right edge
-  EXPECT_EQ(TextLeft(box, Align::kRight, 10), 269);
-  EXPECT_EQ(TextLeft(box, Align::kCenter, 5), 271);
-  EXPECT_EQ(TextLeft(box, Align::kCenter, 11), 268);
-}
 
 // The colour of the frame's pixel at x, y: the last box listed that covers it.
 Rgb FramePixel(const std::vector<FilledBox>& frame, int x, int y) {

@@ -5,7 +5,16 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <optional>
 #include <string_view>
+
+// Messages of newer Windows, which older headers may not name.
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+#ifndef WM_GETDPISCALEDSIZE
+#define WM_GETDPISCALEDSIZE 0x02E4
+#endif
 
 namespace brumo::win32 {
 namespace {
@@ -57,22 +66,6 @@ int Fail(const wchar_t* what) {
   return 1;
 }
 
-// Where a text `width` pixels wide starts in a box, by the label's alignment. A centred text
-// wider than its box loses its overflow evenly, an odd pixel on the right, where a glyph's advance
-// ends in blank space: so two digits of the dialog font, 12 pixels of advance, keep every pixel
-// of their ink in an 11-pixel label.
-int TextLeft(const Box& box, int width, Align align) {
-  switch (align) {
-    case Align::kLeft:
-      return box.left;
-    case Align::kCenter:
-      return box.left + (box.width - width) / 2;  // rounds toward zero either way
-    case Align::kRight:
-      return box.right() - width;
-  }
-  return box.left;
-}
-
 bool SameFont(const FontSpec& a, const FontSpec& b) {
   return a.family == b.family && a.points == b.points && a.weight == b.weight &&
          a.charset == b.charset;
@@ -88,6 +81,23 @@ int ToUtf16(std::string_view text, wchar_t* out, int capacity) {
   const int n =
       MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out, capacity);
   return n > 0 ? n : 0;
+}
+
+// A function of user32 that older Windows may lack, or null. GetProcAddress gives every function
+// one type; a pointer to void () converts to any other function pointer.
+template <typename Function>
+Function User32Function(const char* name) {
+  HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  if (user32 == nullptr) return nullptr;
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(user32, name)));
+}
+
+DpiFunctions LookUpDpiFunctions() {
+  DpiFunctions f;
+  f.dpi_for_window = User32Function<decltype(f.dpi_for_window)>("GetDpiForWindow");
+  f.adjust_rect_for_dpi =
+      User32Function<decltype(f.adjust_rect_for_dpi)>("AdjustWindowRectExForDpi");
+  return f;
 }
 
 // The system's DPI: the manifest declares the program DPI aware, so this is the real one.
@@ -109,9 +119,8 @@ LOGFONTW SystemDialogFont() {
   return font;
 }
 
-// A font of the layout, in pixels at `dpi`. The window's default font takes the system's dialog
-// face at the layout's size, which keeps two digits within their 11-pixel label.
-LOGFONTW LayoutFont(const FontSpec& spec, int dpi) {
+// A font of the layout, `pixels` high. The window's default font takes the system's dialog face.
+LOGFONTW LayoutFont(const FontSpec& spec, int pixels) {
   LOGFONTW font{};
   if (spec.family.empty()) {
     const LOGFONTW dialog = SystemDialogFont();
@@ -121,7 +130,7 @@ LOGFONTW LayoutFont(const FontSpec& spec, int dpi) {
     font.lfCharSet = static_cast<BYTE>(spec.charset);
     ToUtf16(spec.family, font.lfFaceName, LF_FACESIZE - 1);
   }
-  font.lfHeight = -static_cast<LONG>(std::lround(FontPixels(spec.points, dpi)));
+  font.lfHeight = -static_cast<LONG>(pixels);
   font.lfWeight = spec.weight;
   font.lfOutPrecision = OUT_DEFAULT_PRECIS;
   font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
@@ -130,10 +139,37 @@ LOGFONTW LayoutFont(const FontSpec& spec, int dpi) {
   return font;
 }
 
+// The digits and the colon of `font` as GDI draws them in `dc`: each glyph's black box, from its
+// ABC widths; fonts that have none (not TrueType) give their advances alone.
+std::optional<DigitFace> MeasureDigits(HDC dc, HFONT font) {
+  const HGDIOBJ before = SelectObject(dc, font);
+  DigitFace face;
+  TEXTMETRICW metrics{};
+  ABC abc[11] = {};
+  bool ok = GetTextMetricsW(dc, &metrics) != FALSE;
+  face.height = static_cast<int>(metrics.tmHeight);
+  if (ok &&
+      (!GetCharABCWidthsW(dc, L'0', L'9', abc) || !GetCharABCWidthsW(dc, L':', L':', abc + 10))) {
+    INT widths[11] = {};
+    ok = GetCharWidth32W(dc, L'0', L'9', widths) && GetCharWidth32W(dc, L':', L':', widths + 10);
+    for (int i = 0; i < 11; ++i) abc[i] = {0, static_cast<UINT>(widths[i]), 0};
+  }
+  SelectObject(dc, before);
+  if (!ok) return std::nullopt;
+  auto ink = [](const ABC& g) {
+    return GlyphInk{g.abcA + static_cast<int>(g.abcB) + g.abcC, g.abcA,
+                    g.abcA + static_cast<int>(g.abcB)};
+  };
+  for (std::size_t d = 0; d < 10; ++d) face.digits[d] = ink(abc[d]);
+  face.colon = ink(abc[10]);
+  return face;
+}
+
 }  // namespace
 
 ClockShell::ClockShell(HINSTANCE instance)
     : instance_(instance),
+      dpi_functions_(LookUpDpiFunctions()),
       dpi_(SystemDpi()),
       clock_window_(*this, dpi_, UserDateSeparator().view()) {}
 
@@ -159,15 +195,24 @@ int ClockShell::Run() {
   if (RegisterClassExW(&window_class) == 0) return Fail(L"RegisterClassExW");
 
   // The client area is the layout's; the frame goes around it.
-  const ScaledLayout& layout = clock_window_.Layout();
-  RECT outer{0, 0, layout.client_width, layout.client_height};
-  AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
+  const RECT outer = OuterRect(dpi_);
 
   // Created hidden: nothing shows before the load handler has run.
   if (CreateWindowExW(kExStyle, kClassName, L"", kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                       outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
                       instance_, this) == nullptr) {
     return Fail(L"CreateWindowExW");
+  }
+  // Per-monitor aware: the window takes the DPI of the monitor it was made on, which need not be
+  // the system's.
+  if (dpi_functions_.dpi_for_window != nullptr) {
+    const int dpi = static_cast<int>(dpi_functions_.dpi_for_window(window_));
+    if (dpi > 0 && dpi != dpi_) {
+      TakeDpi(dpi);
+      const RECT resized = OuterRect(dpi);
+      SetWindowPos(window_, nullptr, 0, 0, resized.right - resized.left,
+                   resized.bottom - resized.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
   }
   if (!clock_window_.Load()) return 0;  // another copy is running
   if (!PrepareDrawing()) return Fail(L"Creating the fonts or the canvas");
@@ -180,7 +225,23 @@ int ClockShell::Run() {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  return 0;
+  return exit_code_;
+}
+
+RECT ClockShell::OuterRect(int dpi) const {
+  const ScaledLayout layout = ScaleLayout(dpi);
+  RECT outer{0, 0, layout.client_width, layout.client_height};
+  if (dpi_functions_.adjust_rect_for_dpi != nullptr) {
+    dpi_functions_.adjust_rect_for_dpi(&outer, kStyle, FALSE, kExStyle, static_cast<UINT>(dpi));
+  } else {
+    AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);  // the system's DPI, the only one
+  }
+  return outer;
+}
+
+void ClockShell::TakeDpi(int dpi) {
+  dpi_ = dpi;
+  clock_window_.SetDpi(dpi);
 }
 
 bool ClockShell::AnotherCopyRunning() {
@@ -288,6 +349,31 @@ LRESULT ClockShell::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       clock_window_.Tick();
       return 0;
 
+    case WM_GETDPISCALEDSIZE: {
+      // Asked before a change of DPI: the window's size there is the layout's, not this one
+      // stretched, and it comes back as the rectangle of WM_DPICHANGED.
+      const RECT outer = OuterRect(static_cast<int>(wparam));
+      auto* size = reinterpret_cast<SIZE*>(lparam);
+      size->cx = outer.right - outer.left;
+      size->cy = outer.bottom - outer.top;
+      return TRUE;
+    }
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another scale, or its scale changed: laid out afresh at the new
+      // DPI, in the rectangle Windows suggests.
+      TakeDpi(HIWORD(wparam));
+      if (canvas_ && !PrepareDrawing()) {
+        exit_code_ = Fail(L"Creating the fonts or the canvas");
+        DestroyWindow(window_);
+        return 0;
+      }
+      const RECT& to = *reinterpret_cast<const RECT*>(lparam);
+      SetWindowPos(window_, nullptr, to.left, to.top, to.right - to.left, to.bottom - to.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      InvalidateRect(window_, nullptr, FALSE);
+      return 0;
+    }
+
     case WM_DESTROY:
       timer_.Stop();
       PostQuitMessage(0);
@@ -297,6 +383,22 @@ LRESULT ClockShell::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 bool ClockShell::PrepareDrawing() {
+  // The canvas first: the old one lets go of the fonts it holds before they are replaced.
+  const ScaledLayout& layout = clock_window_.Layout();
+  if (!canvas_.Create(layout.client_width, layout.client_height)) return false;
+  HDC dc = canvas_.dc();
+
+  // The default font: the largest size of the dialog face at which every pair of digits fits
+  // the minutes' box.
+  const Box pair_box = DigitPairBox(layout);
+  const int digits_px = FitPixelSize(dpi_, [&](int px) {
+    const LOGFONTW wanted = LayoutFont(kDefaultFont, px);
+    const Font font(CreateFontIndirectW(&wanted));
+    if (!font) return false;
+    const std::optional<DigitFace> face = MeasureDigits(dc, font.get());
+    return face && DigitPairsFit(*face, pair_box);
+  });
+
   // One font for each font the layout names; labels of the same font share it.
   std::size_t made = 0;
   for (const LabelSpec& spec : kLayout) {
@@ -306,15 +408,19 @@ bool ClockShell::PrepareDrawing() {
       if (SameFont(earlier.font, spec.font)) font = label_fonts_[earlier.id];
     }
     if (font == nullptr) {
-      const LOGFONTW wanted = LayoutFont(spec.font, dpi_);
+      const int pixels = spec.font.family.empty()
+                             ? digits_px
+                             : static_cast<int>(std::lround(FontPixels(spec.font.points, dpi_)));
+      const LOGFONTW wanted = LayoutFont(spec.font, pixels);
       fonts_[made].reset(CreateFontIndirectW(&wanted));
       font = fonts_[made++].get();
       if (font == nullptr) return false;
     }
     label_fonts_[spec.id] = font;
   }
-  const ScaledLayout& layout = clock_window_.Layout();
-  return canvas_.Create(layout.client_width, layout.client_height);
+  const std::optional<DigitFace> face = MeasureDigits(dc, label_fonts_[kMin]);
+  shifts_ = face ? TimeRowShifts(layout, *face) : TextShifts{};
+  return true;
 }
 
 void ClockShell::DrawLabel(HDC dc, const LabelSpec& spec) const {
@@ -329,9 +435,10 @@ void ClockShell::DrawLabel(HDC dc, const LabelSpec& spec) const {
   SetTextColor(dc, RGB(spec.color.r, spec.color.g, spec.color.b));
   SIZE size{};
   GetTextExtentPoint32W(dc, text, length, &size);
-  // Like any label, the text is cut at the box's edges.
-  ExtTextOutW(dc, TextLeft(box, size.cx, spec.align), box.top, ETO_CLIPPED, &rect, text,
-              static_cast<UINT>(length), nullptr);
+  // Like any label, the text is cut at the box's edges. The time row's texts are moved across
+  // so that the colons stand apart from the digits.
+  ExtTextOutW(dc, TextLeft(box, spec.align, size.cx) + shifts_[spec.id], box.top, ETO_CLIPPED,
+              &rect, text, static_cast<UINT>(length), nullptr);
 }
 
 // Draws the part of the window that needs it on the canvas, then copies that part to the screen.

@@ -7,10 +7,18 @@
 #include <array>
 
 #include "display/local_clock.h"
+#include "display/time_row.h"
 #include "window/clock_window.h"
 #include "window/win32/gdi.h"
 
 namespace brumo::win32 {
+
+// Functions of newer Windows, looked up when the shell starts: null where the system lacks them,
+// so that the one executable also runs on Windows 7.
+struct DpiFunctions {
+  UINT(WINAPI* dpi_for_window)(HWND) = nullptr;                                  // Windows 10 1607
+  BOOL(WINAPI* adjust_rect_for_dpi)(RECT*, DWORD, BOOL, DWORD, UINT) = nullptr;  // Windows 10 1607
+};
 
 class ClockShell final : public Shell {
  public:
@@ -35,20 +43,28 @@ class ClockShell final : public Shell {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
 
-  // Fonts and the off-screen canvas, made once the load handler has let the program run.
+  // Fonts and the off-screen canvas, made once the load handler has let the program run, and
+  // again at each change of DPI.
   bool PrepareDrawing();
+  // The window's size around the layout's client area at `dpi`.
+  RECT OuterRect(int dpi) const;
+  // Lays the window out at `dpi`, the new one of its monitor.
+  void TakeDpi(int dpi);
   void Paint();
   void DrawLabel(HDC dc, const LabelSpec& spec) const;
 
   HINSTANCE instance_;
   HWND window_ = nullptr;
+  DpiFunctions dpi_functions_;
   int dpi_;
+  int exit_code_ = 0;
   LocalClock clock_;
   ClockWindow clock_window_;
   KernelHandle instance_mutex_;
   // The fonts are declared before the canvas, so the canvas lets go of them before they go.
   std::array<Font, kLabelCount> fonts_;  // as many as the layout has different fonts
   std::array<HFONT, kLabelCount> label_fonts_{};
+  TextShifts shifts_{};  // where the time row's texts go, for the default font
   Canvas canvas_;
   Timer timer_;
 };

@@ -1,5 +1,5 @@
-// Fonts and drawing: the fonts opened once at start-up, the back buffer, and the repaint of
-// the labels whose text changed.
+// Fonts and drawing: the fonts and the back buffer, made at start-up and again when the
+// resolution changes, and the repaint of the labels whose text changed.
 
 #include "window/x11/x11_window.h"
 
@@ -33,6 +33,21 @@ bool SameRects(std::span<const XRectangle> a, std::span<const XRectangle> b) {
                     [](const XRectangle& p, const XRectangle& q) {
                       return p.x == q.x && p.y == q.y && p.width == q.width && p.height == q.height;
                     });
+}
+
+// The digits and the colon of `font` as it draws them: Xft's extents of one glyph are the pixels
+// its bitmap covers, `x` of them left of the origin.
+DigitFace MeasureDigits(Display* dpy, XftFont* font) {
+  auto measure = [&](char c) {
+    XGlyphInfo ext{};
+    XftTextExtentsUtf8(dpy, font, reinterpret_cast<const FcChar8*>(&c), 1, &ext);
+    return GlyphInk{ext.xOff, -ext.x, ext.width - ext.x};
+  };
+  DigitFace face;
+  face.height = font->ascent + font->descent;
+  for (int d = 0; d < 10; ++d) face.digits[static_cast<std::size_t>(d)] = measure(char('0' + d));
+  face.colon = measure(':');
+  return face;
 }
 
 }  // namespace
@@ -78,23 +93,14 @@ void X11Window::OpenFonts() {
   const Box pair_box = DigitPairBox(layout_);
   const int digits_px = FitPixelSize(dpi_, [&](int px) {
     FontPtr font = OpenFont(kDefaultFamily, kDefaultGeneric, px, kDefaultFont.weight, nullptr);
-    if (!font) return false;
-    if (font->ascent + font->descent > pair_box.height) return false;
-    char pair[2];
-    for (char a = '0'; a <= '9'; ++a) {
-      for (char b = '0'; b <= '9'; ++b) {
-        pair[0] = a;
-        pair[1] = b;
-        XGlyphInfo ext{};
-        XftTextExtentsUtf8(dpy, font.get(), reinterpret_cast<const FcChar8*>(pair), 2, &ext);
-        if (ext.xOff > pair_box.width) return false;
-      }
-    }
-    return true;
+    return font && DigitPairsFit(MeasureDigits(dpy, font.get()), pair_box);
   });
   digits_font_ = OpenFont(kDefaultFamily, kDefaultGeneric, digits_px, kDefaultFont.weight, nullptr);
+  if (digits_font_) shifts_ = TimeRowShifts(layout_, MeasureDigits(dpy, digits_font_.get()));
 
   // fontconfig answers any family with its closest font; only a real Marlett has the cross at "r".
+  glyph_font_.reset();
+  cross_.clear();
   std::string glyph_family;
   FontPtr glyph = OpenFont(kGlyphFont.family, "", PixelSize(kGlyphFont, dpi_), kGlyphFont.weight,
                            &glyph_family);
@@ -128,8 +134,15 @@ void X11Window::LoadGlyphs() {
   load(glyph_font_.get(), clock_.Texts()[kEsci]);
 }
 
+// The buffer the size of the window, made again when the size changes; the colours once.
 void X11Window::CreateBackBuffer() {
   Display* dpy = dpy_.get();
+  draw_.reset();
+  if (gc_ != nullptr) XFreeGC(dpy, gc_);
+  if (back_ != 0) XFreePixmap(dpy, back_);
+  // A new picture: no clip set on it and nothing drawn in it yet.
+  clip_count_ = -1;
+  ink_ = {};
   back_ = XCreatePixmap(dpy, window_, static_cast<unsigned>(width_), static_cast<unsigned>(height_),
                         static_cast<unsigned>(depth_));
   XGCValues values{};
@@ -141,6 +154,7 @@ void X11Window::CreateBackBuffer() {
     throw FatalError("the X server cannot draw the clock: it has no RENDER extension",
                      kExitStartFailed);
   }
+  if (colours_allocated_) return;
   const Rgb text_colours[] = {kFallbackFace, kRed, kBlue, kBlack};
   for (int i = 0; i < kColourCount; ++i) {
     const XRenderColor c = RenderColour(text_colours[i]);
@@ -243,8 +257,9 @@ void X11Window::DrawLabel(LabelId id) {
   const int len = static_cast<int>(text.size());
   XGlyphInfo ext{};
   XftTextExtentsUtf8(dpy, font, utf8, len, &ext);
-  // Labels put their text at the top of the box, aligned across it.
-  const int x = TextLeft(layout_.boxes[id], spec.align, ext.xOff) + layout_.frame;
+  // Labels put their text at the top of the box, aligned across it; the time row's texts are
+  // moved across so that the colons stand apart from the digits.
+  const int x = TextLeft(layout_.boxes[id], spec.align, ext.xOff) + shifts_[id] + layout_.frame;
   const int baseline = box.y + font->ascent;
   XftDrawStringUtf8(draw_.get(), &colour, font, x, baseline, utf8, len);
   ink_[id] = {static_cast<short>(x - ext.x), static_cast<short>(baseline - ext.y), ext.width,

@@ -79,6 +79,10 @@ void X11Window::OnReparented(::Window parent) {
 
 void X11Window::OnPropertyChange(const XPropertyEvent& ev) {
   server_time_ = ev.time;
+  if (ev.window == root_) {
+    OnRootPropertyChange(ev);
+    return;
+  }
   // The manager wrote the window's states: it may have dropped the one that keeps it above.
   if (ev.window == window_ && ev.atom == atoms_[kNetWmState] && shown_once_) KeepAboveCheck();
 }

@@ -200,36 +200,7 @@ constexpr double PixelSize(const FontSpec& font, int dpi) {
   return font.points * dpi / 72.0;
 }
 
-// The largest whole pixel size, from the dialog font's size at `dpi` downwards, at which
-// `fits(size)` holds; 1 when none does.
-template <class Fits>
-int FitPixelSize(int dpi, Fits fits) {
-  const int start = static_cast<int>(PixelSize(kDefaultFont, dpi) + 0.5);
-  for (int size = start; size > 1; --size) {
-    if (fits(size)) return size;
-  }
-  return 1;
-}
-
-// The box that two digits of the default font must fit in at `dpi`: the minutes' box.
-constexpr Box DigitPairBox(const ScaledLayout& layout) {
-  return layout.boxes[kMin];
-}
-
 // --- Drawing -----------------------------------------------------------------------------------
-
-// Left edge of a text `advance` pixels wide aligned in `box`.
-constexpr int TextLeft(const Box& box, Align align, int advance) {
-  switch (align) {
-    case Align::kLeft:
-      return box.left;
-    case Align::kRight:
-      return box.right() - advance;
-    case Align::kCenter:
-      break;
-  }
-  return box.left + (box.width - advance) / 2;
-}
 
 // The colours of a raised dialog edge around the face (kFallbackFace).
 inline constexpr Rgb kEdgeLight{227, 227, 227};

@@ -1,7 +1,6 @@
 #include "window/x11/x11_window.h"
 
 #include <X11/Xatom.h>
-#include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <poll.h>
 #include <signal.h>
@@ -23,22 +22,6 @@ std::int64_t MonotonicNow() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return std::int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
-}
-
-int ReadXftDpi(Display* dpy) {
-  const char* resources = XResourceManagerString(dpy);
-  if (resources == nullptr) return kDesignDpi;
-  XrmInitialize();
-  XrmDatabase db = XrmGetStringDatabase(resources);
-  if (db == nullptr) return kDesignDpi;
-  char* type = nullptr;
-  XrmValue value{};
-  int dpi = kDesignDpi;
-  if (XrmGetResource(db, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr) {
-    dpi = DpiFromResource(value.addr);
-  }
-  XrmDestroyDatabase(db);
-  return dpi;
 }
 
 Display* OpenDisplay() {
@@ -91,7 +74,7 @@ X11Window::X11Window()
       visual_(DefaultVisual(dpy_.get(), screen_)),
       colormap_(DefaultColormap(dpy_.get(), screen_)),
       depth_(DefaultDepth(dpy_.get(), screen_)),
-      dpi_(ReadXftDpi(dpy_.get())),
+      dpi_(WatchedXftDpi(dpy_.get(), root_)),
       clock_(*this, dpi_, UserDateSeparator().view()),
       layout_(clock_.Layout()),
       width_(layout_.client_width + 2 * layout_.frame),

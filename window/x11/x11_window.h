@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "display/local_clock.h"
+#include "display/time_row.h"
 #include "window/clock_window.h"
 #include "window/x11/x11_rules.h"
 
@@ -121,6 +122,11 @@ class X11Window final : public Shell {
   void CreateBackBuffer();
   void Map();
 
+  // Following the desktop's scale: Xft.dpi in the root window's resources.
+  static int WatchedXftDpi(Display* dpy, ::Window root);
+  void OnRootPropertyChange(const XPropertyEvent& ev);
+  void FollowDpi(int dpi);
+
   // Drawing into the back buffer and copying it to the window.
   void PaintAll();
   void DrawLabel(LabelId id);
@@ -179,6 +185,7 @@ class X11Window final : public Shell {
   bool colours_allocated_ = false;
   XRenderColor face_render_{};
   std::vector<Box> cross_;  // the drawn close cross, where there is no Marlett
+  TextShifts shifts_{};     // where the time row's texts go, for digits_font_
 
   // Clip rectangles now set on picture_, so that an unchanged clip is not sent again.
   std::array<XRectangle, kLabelCount> clip_{};

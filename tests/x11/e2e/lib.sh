@@ -9,11 +9,17 @@
 #   drag BUTTON X Y DX DY       presses BUTTON at X,Y and moves the pointer by DX,DY until the
 #                               clock has followed it, then releases
 #   screenshot FILE             the whole screen, once the clock is painted
+#   steady_screenshot FILE      the same, once two shots in a row show the clock alike
+#   screenshot_unlike FILE SUM  the same, once the clock's pixels no longer sum to SUM
+#   window_sum FILE             a checksum of the clock window's pixels in FILE
+#   client_pixels FILE DPI OUT  "X Y R G B" of the clock's client area in FILE into OUT, with
+#                               0,0 its top-left corner (for colons_apart, ../../e2e/colons.sh)
 #   count_pixels FILE X Y W H KIND   pixels of KIND (red, blue, black) in the rectangle
 #   ink_box FILE X Y W H KIND   "LEFT TOP RIGHT BOTTOM" (inclusive, screen coordinates) of them
 #   pixel FILE X Y              "R G B" of one pixel
 #   scaled PX DPI               a 96-dpi length at DPI, rounded as the clock rounds it
 source "$(dirname "${BASH_SOURCE[0]}")/../../e2e/session.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../../e2e/colons.sh"
 
 [ -x "${BRUMO:-}" ] || fail "no program to test: pass the path of brumo"
 
@@ -108,6 +114,44 @@ screenshot() {
     sleep 0.1
   done
   fail "the clock did not paint itself"
+}
+
+window_sum() {
+  local x y w h
+  read -r x y w h < <(geometry "$BRUMO_WIN")
+  convert "$1" -crop "${w}x${h}+${x}+${y}" +repage rgb:- | md5sum | cut -d' ' -f1
+}
+
+steady_screenshot() {
+  local file=$1 sum i
+  screenshot "$file"
+  sum=$(window_sum "$file")
+  for i in $(seq 50); do
+    sleep 0.1
+    screenshot "$file"
+    [ "$(window_sum "$file")" = "$sum" ] && return 0
+    sum=$(window_sum "$file")
+  done
+  fail "the clock never held still"
+}
+
+# A repaint reaches the window in one copy from the clock's buffer: one changed shot is whole.
+screenshot_unlike() {
+  local file=$1 sum=$2 i
+  for i in $(seq 50); do
+    screenshot "$file"
+    [ "$(window_sum "$file")" != "$sum" ] && return 0
+    sleep 0.1
+  done
+  fail "the clock did not change"
+}
+
+client_pixels() {
+  local file=$1 dpi=$2 x y w h f
+  read -r x y w h < <(geometry "$BRUMO_WIN")
+  f=$(scaled 3 "$dpi")
+  pixels_of "$file" $((x + f)) $((y + f)) $((w - 2 * f)) $((h - 2 * f)) |
+    awk -v ox=$((x + f)) -v oy=$((y + f)) '{print $1 - ox, $2 - oy, $3, $4, $5}' >"$3"
 }
 
 # Colours as the clock draws them, antialiased edges left out.

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The clock window as the window manager and a person see it at 96 dpi: its size, states and
-# hints, and each label's colour in its own box at a known time.
+# hints, each label's colour in its own box at a known time, and colons that stand apart from
+# wide digits and narrow ones.
 BRUMO=$1
 source "$(dirname "$0")/lib.sh"
 
 start_session 96
-start_brumo '2026-03-14 14:47:58'
+stamp=$E2E_TMP/time
+echo '2026-03-14 14:47:58' >"$stamp"
+start_brumo "file:$stamp"
 W=$BRUMO_WIN
 
 # --- What the window manager is told and does ------------------------------------------------
@@ -88,5 +91,14 @@ expect_eq "$all" "$glyph" "black pixels outside the close glyph's box"
 # A cross: both diagonals are inked, the middle of each side is not.
 read -r l t r b < <(ink_box "$SHOT" $((X + F + 312)) $((Y + F + 3)) 9 9 black)
 [ $((r - l)) -ge 5 ] && [ $((b - t)) -ge 5 ] || fail "close glyph ink only ${l},${t}..${r},${b}"
+
+# --- A time that reads clearly ---------------------------------------------------------------
+for at in '2026-03-14 14:47:58' '2026-03-14 20:08:48' '2026-03-14 11:11:11'; do
+  before=$(window_sum "$SHOT")
+  echo "$at" >"$stamp"
+  [ "${at#* }" = 14:47:58 ] || screenshot_unlike "$SHOT" "$before"
+  client_pixels "$SHOT" 96 "$E2E_TMP/pixels"
+  colons_apart "$E2E_TMP/pixels" 96
+done
 
 echo "PASS"
