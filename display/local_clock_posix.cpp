@@ -18,11 +18,14 @@ constexpr const char* kSystemZoneFile = "/etc/localtime";
 ClockReading LocalClock::Now() {
   timespec ts{};
   clock_gettime(CLOCK_REALTIME, &ts);
+  subsecond_ = ts.tv_nsec;
 
   // localtime_r never re-reads the zone by itself, and tzset() re-reads it (allocating) on every
-  // call; so look at the zone file once a second and call tzset() only when it changed.
-  if (ts.tv_sec != zone_checked_at_) {
+  // call; so look at the zone file when told it may have changed, or else once a second, and call
+  // tzset() only when it did change.
+  if (zone_watched_ ? zone_stale_ : ts.tv_sec != zone_checked_at_) {
     zone_checked_at_ = ts.tv_sec;
+    zone_stale_ = false;
     struct stat st {};
     if (std::getenv("TZ") == nullptr && stat(kSystemZoneFile, &st) == 0) {
       const std::array<long long, 5> stamp{
@@ -32,11 +35,17 @@ ClockReading LocalClock::Now() {
       if (stamp != zone_stamp_) {
         if (zone_stamp_ != std::array<long long, 5>{}) tzset();
         zone_stamp_ = stamp;
+        reading_known_ = false;
       }
     }
   }
 
-  return LocalReadingAt(ts.tv_sec);
+  if (!reading_known_ || ts.tv_sec != reading_at_) {
+    reading_ = LocalReadingAt(ts.tv_sec);
+    reading_at_ = ts.tv_sec;
+    reading_known_ = true;
+  }
+  return reading_;
 }
 
 ClockReading LocalReadingAt(long long unix_seconds) {

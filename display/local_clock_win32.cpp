@@ -22,6 +22,7 @@ ClockReading FromSystemTime(const SYSTEMTIME& st) {
 ClockReading LocalClock::Now() {
   SYSTEMTIME st;
   GetLocalTime(&st);
+  subsecond_ = static_cast<long>(st.wMilliseconds) * 1'000'000;
   return FromSystemTime(st);
 }
 

@@ -15,4 +15,5 @@ install_packages() {
 }
 
 # What building the clock needs.
-BUILD_PACKAGES=(build-essential cmake pkg-config libx11-dev libxft-dev libxrender-dev fonts-liberation2)
+BUILD_PACKAGES=(build-essential cmake pkg-config libx11-dev libx11-xcb-dev libxft-dev libxrender-dev
+  fonts-liberation2)

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # The running clock's footprint beside xclock's, measured side by side in one run on a private
 # display (Xvfb + openbox): steady memory (RSS, PSS, private), CPU time over a minute (beside a
-# bare 100 ms poll() loop, the floor for anything that ticks ten times a second), X requests a
-# second in steady state (through xtrace) and the time from start to the window being mapped.
-# Also as CPU seconds per hour, wakeups per second and X requests per minute.
+# bare 100 ms poll() loop, the floor for anything that ticks ten times a second, and as a
+# multiple of it), how late each second reaches the X server over that minute (median and
+# maximum, seen from outside through the DAMAGE extension), X requests a second in steady state
+# (through xtrace) and the time from start to the window being mapped. Also as CPU seconds per
+# hour, wakeups per second and X requests per minute.
 #
 #   bench/x11/footprint.sh [BRUMO] [SECONDS]     defaults: build/brumo, 60
 #
-# Needs: xvfb openbox xdotool x11-utils x11-apps (xclock) xtrace imagemagick, a C++ compiler.
+# Needs: xvfb openbox xdotool x11-utils x11-apps (xclock) xtrace imagemagick libxdamage-dev,
+# a C++ compiler.
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
 BRUMO=$(realpath "${1:-$HERE/../../build/brumo}")
@@ -20,6 +23,7 @@ command -v xtrace >/dev/null || fail "xtrace is not installed (package xtrace)"
 
 c++ -O2 -o "$E2E_TMP/map_timer" "$HERE/map_timer.cpp" -lX11
 c++ -O2 -o "$E2E_TMP/poll_floor" "$HERE/poll_floor.cpp"
+c++ -O2 -o "$E2E_TMP/second_lag" "$HERE/second_lag.cpp" -lX11 -lXdamage
 start_session 96
 
 median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
@@ -85,7 +89,18 @@ track $XCLOCK_PID
 "$E2E_TMP/poll_floor" &
 FLOOR_PID=$!
 track $FLOOR_PID
+# The windows, watched from another client for the seconds' lag over the same minute.
+for i in $(seq 100); do
+  brumo_win=$(xdotool search --pid $BRUMO_PID 2>/dev/null | paste -sd, || true)
+  xclock_win=$(xdotool search --class XClock 2>/dev/null | paste -sd, || true)
+  [ -n "$brumo_win" ] && [ -n "$xclock_win" ] && break
+  kill -0 $BRUMO_PID 2>/dev/null || fail "brumo ended at once (was the traced copy still running?)"
+  sleep 0.1
+done
+[ -n "$brumo_win" ] && [ -n "$xclock_win" ] || fail "no window to watch for the seconds' lag"
 sleep 3
+"$E2E_TMP/second_lag" "$SECONDS_CPU" "$brumo_win" "$xclock_win" >"$E2E_TMP/lag" &
+LAG_PID=$!
 bc0=$(cpu_ns $BRUMO_PID)
 xc0=$(cpu_ns $XCLOCK_PID)
 fc0=$(cpu_ns $FLOOR_PID)
@@ -100,6 +115,9 @@ xw1=$(wakeups $XCLOCK_PID)
 floor_cpu=$(awk -v a="$fc0" -v b="$fc1" 'BEGIN {printf "%.1f", (b - a) / 1e6}')
 brumo_cpu=$(awk -v a="$bc0" -v b="$bc1" 'BEGIN {printf "%.1f", (b - a) / 1e6}')
 xclock_cpu=$(awk -v a="$xc0" -v b="$xc1" 'BEGIN {printf "%.1f", (b - a) / 1e6}')
+wait $LAG_PID || fail "the seconds' lag could not be measured"
+read -r brumo_lag brumo_lag_max brumo_seen < <(sed -n 1p "$E2E_TMP/lag")
+read -r xclock_lag xclock_lag_max xclock_seen < <(sed -n 2p "$E2E_TMP/lag")
 
 row() { printf '| %-34s | %10s | %10s | %6s |\n' "$1" "$2" "$3" "$(ratio "$2" "$3")"; }
 echo
@@ -111,6 +129,10 @@ row "private (kB)" "$(private_kb $BRUMO_PID)" "$(private_kb $XCLOCK_PID)"
 row "CPU time over ${SECONDS_CPU} s (ms)" "$brumo_cpu" "$xclock_cpu"
 per_hour() { awk -v ms="$1" -v s="$SECONDS_CPU" 'BEGIN {printf "%.2f", ms * 3600 / s / 1000}'; }
 row "CPU seconds per hour" "$(per_hour "$brumo_cpu")" "$(per_hour "$xclock_cpu")"
+row "CPU, times a bare 100 ms waker's" "$(ratio "$brumo_cpu" "$floor_cpu")" \
+  "$(ratio "$xclock_cpu" "$floor_cpu")"
+row "seconds' lag, median (ms)" "$brumo_lag" "$xclock_lag"
+row "seconds' lag, maximum (ms)" "$brumo_lag_max" "$xclock_lag_max"
 per_second() { awk -v a="$1" -v b="$2" -v s="$SECONDS_CPU" 'BEGIN {printf "%.1f", (b - a) / s}'; }
 row "wakeups per second" "$(per_second "$bw0" "$bw1")" "$(per_second "$xw0" "$xw1")"
 row "X requests per second" "$brumo_rps" "$xclock_rps"
@@ -119,6 +141,7 @@ row "X requests per minute" "$(per_minute "$brumo_rps")" "$(per_minute "$xclock_
 row "start to mapped, median of $STARTS (ms)" "$brumo_start" "$xclock_start"
 echo
 echo "A loop doing nothing but poll() every 100 ms took $floor_cpu ms of CPU over the same ${SECONDS_CPU} s."
+echo "Seconds seen changing: brumo $brumo_seen, xclock $xclock_seen, of ${SECONDS_CPU}."
 echo "Start-up runs (ms): brumo ${brumo_starts[*]}; xclock ${xclock_starts[*]}"
 echo "One second of requests in steady state:"
 cat "$E2E_TMP/brumo.sample" "$E2E_TMP/xclock.sample"

@@ -116,6 +116,24 @@ void X11Window::OpenFonts() {
   }
 }
 
+// Xft keeps up to 16 closed fonts open, their font files mapped, in case they are asked for
+// again; the clock asks for each of its fonts once, and closes the ones it tried and left.
+void X11Window::KeepNoClosedFonts() {
+  // Xft takes that limit only along with all its defaults, which it otherwise reads from the
+  // display's resources: so those are read first, and kept.
+  FcPattern* defaults = FcPatternCreate();
+  XftDefaultSubstitute(dpy_.get(), screen_, defaults);
+  FcPatternAddInteger(defaults, XFT_MAX_UNREF_FONTS, 0);
+  XftDefaultSet(dpy_.get(), defaults);  // owns `defaults` from here on
+}
+
+// Once the fonts are open and their glyphs loaded, fontconfig's configuration and the font
+// lists it maps go: drawing needs neither. Were a font looked up again, fontconfig would load
+// them again by itself.
+void X11Window::ReleaseFontLookup() {
+  FcConfigSetCurrent(nullptr);
+}
+
 // Loads every glyph the labels can show, once: Xft loads a glyph (rendering it and sending it to
 // the server) the first time it is drawn, and that must not happen on a tick.
 void X11Window::LoadGlyphs() {

@@ -170,18 +170,25 @@ int DpiFromResource(const char* value);
 
 inline constexpr std::int64_t kTickNanoseconds = std::int64_t{kTimerMilliseconds} * 1'000'000;
 
-// How long poll() waits for the tick due at `due` (monotonic nanoseconds), in whole
-// milliseconds rounded up so that it never wakes before it, and 0 once it is due.
+// How long a wait measured in milliseconds (where the kernel has no finer one) lasts for the tick
+// due at `due` (monotonic nanoseconds): rounded up so that it never wakes before it, 0 once due.
 constexpr int PollTimeoutMs(std::int64_t now, std::int64_t due) {
   if (due <= now) return 0;
   return static_cast<int>((due - now + 999'999) / 1'000'000);
 }
 
-// The tick after the one due at `due`, run at `now`: one interval later, or one interval after
-// `now` when the program fell behind; late ticks are never caught up.
-constexpr std::int64_t NextTickDue(std::int64_t now, std::int64_t due) {
-  const std::int64_t next = due + kTickNanoseconds;
-  return next > now ? next : now + kTickNanoseconds;
+// How long after a wall-clock reading `subsecond` nanoseconds into its second the next tick is
+// due: at the next tenth of a wall-clock second, so that one tick falls just after each second
+// and the seconds change on time; but never sooner than half an interval, so that a wall clock
+// that stands still or crawls (a faked one) cannot bring the ticks closer together, and hence
+// never later than one and a half. Only the phase of the reading counts, waited for on the
+// monotonic clock: after the wall clock jumps, the next tick is back on the tenths, and a late
+// tick is never caught up.
+constexpr std::int64_t TickDelay(std::int64_t subsecond) {
+  std::int64_t past = subsecond % kTickNanoseconds;
+  if (past < 0) past += kTickNanoseconds;
+  const std::int64_t delay = kTickNanoseconds - past;
+  return delay < kTickNanoseconds / 2 ? delay + kTickNanoseconds : delay;
 }
 
 // --- Fonts -------------------------------------------------------------------------------------

@@ -2,7 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
-#include <poll.h>
+#include <malloc.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <time.h>
@@ -17,6 +17,11 @@
 
 namespace brumo::x11 {
 namespace {
+
+bool SameReading(const ClockReading& a, const ClockReading& b) {
+  return a.second == b.second && a.minute == b.minute && a.hour == b.hour && a.day == b.day &&
+         a.month == b.month && a.year == b.year;
+}
 
 std::int64_t MonotonicNow() {
   timespec ts{};
@@ -249,43 +254,101 @@ void X11Window::OnTop(NativeHandle /*handle: always this window*/, bool flag) {
 
 // --- Event loop --------------------------------------------------------------------------------
 
+// What each descriptor in the loop's epoll set is.
+enum WaitTag : std::uint32_t { kWaitDisplay, kWaitSignals, kWaitZoneFile, kWaitMounts };
+
 int X11Window::Run() {
+  reading_ = local_clock_.Now();
   if (!clock_.Load()) return 0;
+  KeepNoClosedFonts();
   OpenFonts();
   LoadGlyphs();
+  ReleaseFontLookup();
   CreateBackBuffer();
   PaintAll();
   Map();
+  // Start-up is over, and what it freed goes back to the system: from here on the heap neither
+  // grows nor shrinks.
+  malloc_trim(0);
 
   Display* dpy = dpy_.get();
-  std::array<pollfd, 2> fds{{{ConnectionNumber(dpy), POLLIN, 0}, {signals_.fd(), POLLIN, 0}}};
-  std::int64_t due = MonotonicNow() + kTickNanoseconds;
+  wait_.Add(ConnectionNumber(dpy), EPOLLIN, kWaitDisplay);
+  wait_.Add(signals_.fd(), EPOLLIN, kWaitSignals);
+  if (zone_.Active()) {
+    wait_.Add(zone_.NotifyFd(), EPOLLIN, kWaitZoneFile);
+    wait_.Add(zone_.MountsFd(), EPOLLPRI, kWaitMounts);
+    local_clock_.SetZoneWatched(true);
+  }
+  read_seen_ = ReadCount(dpy);
+  // The first tick at once; each one then sets the next on the wall clock's tenths of a second.
+  std::int64_t due = MonotonicNow();
+  // Whether Xlib has run since the loop last looked at what it took in: only then can events be
+  // waiting in its queue, or in xcb's, where the socket will not announce them again. A wake
+  // that only ticks touches neither.
+  bool xlib_ran = true;
   while (running_) {
-    // Events already in Xlib's queue first: the socket will not say so again. Xlib reads them
-    // in while it waits for a reply, and while it flushes.
-    if (QLength(dpy) > 0) DispatchQueued();
-    const std::int64_t now = MonotonicNow();
-    if (now >= due && running_) {
-      clock_.Tick();
+    if (xlib_ran) {
+      xlib_ran = false;
+      // xcb takes in what the server sent while it writes, and Xlib while it waits for a reply.
+      if (ReadCount(dpy) != read_seen_) ReadEvents();
+      if (QLength(dpy) > 0) {
+        DispatchQueued();
+        xlib_ran = true;
+      }
+    }
+    std::int64_t now = MonotonicNow();
+    if (running_ && now >= due) {
+      // The tick's one reading. Nine ticks in ten read the second that the last one did, in
+      // which every text is what the labels show: those go back to sleep at once.
+      const ClockReading reading = local_clock_.Now();
+      if (!SameReading(reading, reading_)) {
+        reading_ = reading;
+        clock_.Tick();
+      }
       if (handed_move_.pending) WatchHandedMove();
-      due = NextTickDue(now, due);
+      // Timed from after the reading, so never early for the tenth it aims at.
+      now = MonotonicNow();
+      due = now + TickDelay(local_clock_.Subsecond());
     }
     if (flush_ && running_) {
-      XFlush(dpy);
+      SendRequests(dpy);
       flush_ = false;
+      xlib_ran = true;
     }
     if (!running_) break;
-    if (QLength(dpy) > 0) continue;
-    const int ready = poll(fds.data(), fds.size(), PollTimeoutMs(MonotonicNow(), due));
-    if (ready < 0 && errno != EINTR) {
-      throw FatalError(std::string("cannot wait for events: ") + std::strerror(errno),
-                       kExitStartFailed);
+    if (xlib_ran) continue;
+    bool zone = false;
+    for (const epoll_event& ev : wait_.Wait(due - now)) {
+      switch (ev.data.u32) {
+        case kWaitDisplay:
+          // Reads what arrived, or meets the closed connection, which ends the program.
+          ReadEvents();
+          xlib_ran = true;
+          break;
+        case kWaitSignals:
+          if (signals_.Drain()) Close();
+          break;
+        case kWaitZoneFile:
+          zone = zone_.TakeNotices() || zone;
+          break;
+        case kWaitMounts:
+          zone = true;
+          break;
+        default:
+          break;
+      }
     }
-    if (ready > 0 && (fds[1].revents & POLLIN) && signals_.Drain()) Close();
-    // Reads what arrived, or meets the closed connection, which ends the program.
-    if (ready > 0 && fds[0].revents != 0) XEventsQueued(dpy, QueuedAfterReading);
+    if (zone) {
+      zone_.Rewatch();
+      local_clock_.ZoneMayHaveChanged();
+    }
   }
   return 0;
+}
+
+void X11Window::ReadEvents() {
+  XEventsQueued(dpy_.get(), QueuedAfterReading);
+  read_seen_ = ReadCount(dpy_.get());
 }
 
 }  // namespace brumo::x11

@@ -1,6 +1,6 @@
 // The clock window on an X11 display: one managed top-level window drawn with Xft into a back
-// buffer, driven by one poll() loop over the X connection and a signalfd, forwarding its events
-// to the window's rules (ClockWindow).
+// buffer, driven by one epoll loop over the X connection, a signalfd and the time-zone watch,
+// forwarding its events to the window's rules (ClockWindow).
 #pragma once
 
 #include <X11/Xft/Xft.h>
@@ -18,6 +18,7 @@
 #include "display/local_clock.h"
 #include "display/time_row.h"
 #include "window/clock_window.h"
+#include "window/x11/x11_loop.h"
 #include "window/x11/x11_rules.h"
 
 namespace brumo::x11 {
@@ -67,7 +68,8 @@ class X11Window final : public Shell {
 
   // Shell
   bool AnotherCopyRunning() override;
-  ClockReading ReadClock() override { return local_clock_.Now(); }
+  // The reading the event loop took for the tick that asks.
+  ClockReading ReadClock() override { return reading_; }
   NativeHandle Handle() const override { return static_cast<NativeHandle>(window_); }
   void OnTop(NativeHandle handle, bool flag) override;
   void Sposta() override;
@@ -119,6 +121,8 @@ class X11Window final : public Shell {
   FontPtr OpenFont(std::string_view family, std::string_view generic, double pixels, int weight,
                    std::string* family_got);
   void LoadGlyphs();
+  void KeepNoClosedFonts();
+  static void ReleaseFontLookup();
   void CreateBackBuffer();
   void Map();
 
@@ -136,6 +140,7 @@ class X11Window final : public Shell {
   XftFont* FontOf(LabelId id) const;
 
   // Events.
+  void ReadEvents();
   void DispatchQueued();
   void Dispatch(XEvent& ev);
   void OnButtonPress(const XButtonEvent& ev);
@@ -159,6 +164,8 @@ class X11Window final : public Shell {
 
   // Declared in the order they are made; destroyed in reverse, the display last of all.
   CloseSignals signals_;
+  ZoneWatch zone_;
+  EventWait wait_;
   std::unique_ptr<Display, DisplayCloser> dpy_;
   int screen_ = 0;
   ::Window root_ = 0;
@@ -195,6 +202,7 @@ class X11Window final : public Shell {
   std::array<XRectangle, kLabelCount> ink_{};
 
   LocalClock local_clock_;
+  ClockReading reading_;
   bool running_ = true;
   bool mapped_ = false;
   bool topmost_ = false;            // OnTop asked to keep the window above the others
@@ -204,6 +212,8 @@ class X11Window final : public Shell {
   Time server_time_ = CurrentTime;  // the latest server time an event carried
   std::string startup_id_;          // the launcher's startup notification ID, if any
   bool flush_ = false;              // requests are waiting in Xlib's buffer
+  // ReadCount when Xlib last took in all that had come from the server.
+  std::uint64_t read_seen_ = 0;
   Press press_;
   HandedMove handed_move_;
   OwnMove own_move_;
