@@ -64,16 +64,17 @@ use_prefix() {
 
 # The time is libfaketime's, preloaded into the clock's Wine process: Wine reads the time of day
 # with clock_gettime in the process that asks for it, and Wine's server, started first and kept
-# (wineserver -p), keeps the real time. The file freezes the time where the test puts it; the
+# (wineserver -p60), keeps the real time. The file freezes the time where the test puts it; the
 # monotonic clock that paces Wine's timers stays real. NO_FAKE_STAT keeps file times real, or Wine
 # would take its configuration for out of date and rebuild the prefix.
 FAKETIME_LIB=${FAKETIME_LIB:-/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1}
 set_time() { printf '%s\n' "$1" >"$E2E_TMP/faketime"; }
 fake_time() {
   [ -r "$FAKETIME_LIB" ] || fail "libfaketime is missing (package libfaketime)"
-  # A server started to change the registry ends when it idles; the one that stays is real.
+  # A server started to change the registry ends when it idles; the one that stays is real. It
+  # outlives its clients by a minute, not for ever, should the test itself be killed.
   "$WINESERVER" -w
-  "$WINESERVER" -p
+  "$WINESERVER" -p60
   set_time "$1"
   FAKED_WINE=$E2E_TMP/faked-wine
   cat >"$FAKED_WINE" <<END
