@@ -19,13 +19,6 @@
 #include "display/layout.h"
 #include "window/win32/clock_shell.h"
 
-#ifndef WM_DPICHANGED
-#define WM_DPICHANGED 0x02E0
-#endif
-#ifndef WM_GETDPISCALEDSIZE
-#define WM_GETDPISCALEDSIZE 0x02E4
-#endif
-
 namespace brumo::win32 {
 namespace {
 

@@ -8,14 +8,6 @@
 #include <optional>
 #include <string_view>
 
-// Messages of newer Windows, which older headers may not name.
-#ifndef WM_DPICHANGED
-#define WM_DPICHANGED 0x02E0
-#endif
-#ifndef WM_GETDPISCALEDSIZE
-#define WM_GETDPISCALEDSIZE 0x02E4
-#endif
-
 namespace brumo::win32 {
 namespace {
 

@@ -4,6 +4,14 @@
 
 #include <windows.h>
 
+// Messages of newer Windows, which older headers may not name.
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+#ifndef WM_GETDPISCALEDSIZE
+#define WM_GETDPISCALEDSIZE 0x02E4
+#endif
+
 #include <array>
 
 #include "display/local_clock.h"

@@ -71,18 +71,10 @@ void X11Window::FollowDpi(int dpi) {
   clock_.SetDpi(dpi);
   width_ = layout_.client_width + 2 * layout_.frame;
   height_ = layout_.client_height + 2 * layout_.frame;
-  OpenFonts();
-  LoadGlyphs();
-  CreateBackBuffer();
+  MakeDrawing();
 
-  // The fixed size is told before it is asked for: a manager holds a window to its hints. The
-  // hints are read back so that whatever else they say stays as it was.
-  XSizeHints size{};
-  long supplied = 0;
-  if (!XGetWMNormalHints(dpy, window_, &size, &supplied)) size = XSizeHints{};
-  size.flags |= PMinSize | PMaxSize;
-  size.min_width = size.max_width = width_;
-  size.min_height = size.max_height = height_;
+  // The fixed size is told before it is asked for: a manager holds a window to its hints.
+  XSizeHints size = SizeHints();
   XSetWMNormalHints(dpy, window_, &size);
   // A size alone: the window keeps its top-left corner where it is.
   XResizeWindow(dpy, window_, static_cast<unsigned>(width_), static_cast<unsigned>(height_));

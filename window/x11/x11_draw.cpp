@@ -116,6 +116,15 @@ void X11Window::OpenFonts() {
   }
 }
 
+// The fonts fitted to the layout's resolution, every glyph loaded, and a back buffer of the
+// window's size: at start-up and again when the resolution changes.
+void X11Window::MakeDrawing() {
+  OpenFonts();
+  LoadGlyphs();
+  ReleaseFontLookup();
+  CreateBackBuffer();
+}
+
 // Xft keeps up to 16 closed fonts open, their font files mapped, in case they are asked for
 // again; the clock asks for each of its fonts once, and closes the ones it tried and left.
 void X11Window::KeepNoClosedFonts() {

@@ -151,13 +151,7 @@ void X11Window::SetWindowManagerHints() {
   name.encoding = XA_STRING;
   name.format = 8;
   name.nitems = sizeof kName - 1;
-  XSizeHints size{};
-  // Static gravity: a position the program asks for is its own window's, not the frame's that a
-  // manager may put around it.
-  size.flags = PMinSize | PMaxSize | PWinGravity;
-  size.min_width = size.max_width = width_;
-  size.min_height = size.max_height = height_;
-  size.win_gravity = StaticGravity;
+  XSizeHints size = SizeHints();
   XWMHints wm{};
   wm.flags = InputHint | StateHint;
   wm.input = True;
@@ -204,6 +198,17 @@ void X11Window::SetWindowManagerHints() {
                   reinterpret_cast<const unsigned char*>(kMotifNoDecorations.data()),
                   static_cast<int>(kMotifNoDecorations.size()));
   SetNetWmState(false);
+}
+
+// WM_NORMAL_HINTS: a fixed size (minimum = maximum), and static gravity, so that a position the
+// program asks for is its own window's, not the frame's that a manager may put around it.
+XSizeHints X11Window::SizeHints() const {
+  XSizeHints size{};
+  size.flags = PMinSize | PMaxSize | PWinGravity;
+  size.min_width = size.max_width = width_;
+  size.min_height = size.max_height = height_;
+  size.win_gravity = StaticGravity;
+  return size;
 }
 
 // Writes _NET_WM_STATE as a property: how a window that is not mapped yet asks for its states.
@@ -261,10 +266,7 @@ int X11Window::Run() {
   reading_ = local_clock_.Now();
   if (!clock_.Load()) return 0;
   KeepNoClosedFonts();
-  OpenFonts();
-  LoadGlyphs();
-  ReleaseFontLookup();
-  CreateBackBuffer();
+  MakeDrawing();
   PaintAll();
   Map();
   // Start-up is over, and what it freed goes back to the system: from here on the heap neither

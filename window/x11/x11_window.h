@@ -5,6 +5,7 @@
 
 #include <X11/Xft/Xft.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/Xrender.h>
 
 #include <array>
@@ -117,6 +118,8 @@ class X11Window final : public Shell {
   void CreateWindow();
   void SetWindowManagerHints();
   void SetNetWmState(bool above);
+  XSizeHints SizeHints() const;
+  void MakeDrawing();
   void OpenFonts();
   FontPtr OpenFont(std::string_view family, std::string_view generic, double pixels, int weight,
                    std::string* family_got);
