@@ -82,4 +82,25 @@ TextShifts TimeRowShifts(const ScaledLayout& layout, const DigitFace& face) {
   return shifts;
 }
 
+SecondsCells::SecondsCells(const ScaledLayout& layout)
+    : reaching_in_(WithOverlapping(layout, Bit(kSec)) & ~Bit(kSec)) {}
+
+int SecondsCells::CellOf(std::string_view seconds) {
+  if (seconds.size() != 2 || seconds[0] < '0' || seconds[0] > '5' || seconds[1] < '0' ||
+      seconds[1] > '9') {
+    return -1;
+  }
+  return (seconds[0] - '0') * 10 + (seconds[1] - '0');
+}
+
+SecondsCells::Plan SecondsCells::PlanRepaint(LabelMask changed, std::string_view seconds) {
+  if (changed & reaching_in_) kept_ = 0;
+  const int cell = CellOf(seconds);
+  if (!(changed & Bit(kSec)) || cell < 0) return {};
+  const std::uint64_t bit = std::uint64_t{1} << cell;
+  if (changed == Bit(kSec) && (kept_ & bit)) return {Step::kCopy, cell};
+  kept_ |= bit;
+  return {Step::kDrawAndKeep, cell};
+}
+
 }  // namespace brumo

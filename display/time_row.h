@@ -5,6 +5,8 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <string_view>
 
 #include "display/layout.h"
 
@@ -55,5 +57,36 @@ using TextShifts = std::array<int, kLabelCount>;
 // between the colon and any digit of theirs. Ink is counted as shown, cut at the label's box.
 // Every other label keeps its place.
 TextShifts TimeRowShifts(const ScaledLayout& layout, const DigitFace& face);
+
+// The seconds' box as drawn for each of its sixty texts, kept by the shell once it has drawn it:
+// fifty-nine ticks in sixty change the seconds alone, and those copy the kept box instead of
+// drawing. What the box shows depends only on the seconds and on the labels whose boxes reach
+// into it (the colon, the date), so a change of one of those forgets every kept box.
+class SecondsCells {
+ public:
+  enum class Step {
+    kDraw,         // draw as usual
+    kDrawAndKeep,  // draw as usual, then keep the seconds' box in `cell`
+    kCopy,         // the seconds alone changed and `cell` holds their box: copy it
+  };
+  struct Plan {
+    Step step = Step::kDraw;
+    int cell = -1;
+  };
+
+  explicit SecondsCells(const ScaledLayout& layout);
+
+  // The cell of a seconds text, "00" to "59"; -1 for any other.
+  static int CellOf(std::string_view seconds);
+
+  // What the repaint of `changed`, with the seconds now showing `seconds`, does with their box.
+  Plan PlanRepaint(LabelMask changed, std::string_view seconds);
+  // Nothing kept is right any more: the fonts, the buffer or the resolution changed.
+  void Forget() { kept_ = 0; }
+
+ private:
+  LabelMask reaching_in_ = 0;  // the other labels whose boxes overlap the seconds'
+  std::uint64_t kept_ = 0;     // bit n: cell n holds its box
+};
 
 }  // namespace brumo

@@ -115,5 +115,29 @@ TEST(TimeRow, TheDigitsMoveOnlyAsFarAsTheColonsNeed) {
   EXPECT_EQ(shifts, (TextShifts{0, 0, 1, 0, 1, 1, 0, 0}));
 }
 
+TEST(SecondsCells, KeptOnceDrawnCopiedWhileNothingReachingInChanges) {
+  using Step = SecondsCells::Step;
+  SecondsCells cells(ScaleLayout(96));
+  auto step = [&](LabelMask changed, const char* seconds) {
+    return cells.PlanRepaint(changed, seconds).step;
+  };
+  EXPECT_EQ(step(Bit(kSec), "07"), Step::kDrawAndKeep);
+  EXPECT_EQ(cells.PlanRepaint(Bit(kSec), "07").cell, 7);
+  EXPECT_EQ(step(Bit(kSec), "07"), Step::kCopy);
+  // Drawn along with other labels, even the minutes beside them: drawn, and kept again.
+  EXPECT_EQ(step(Bit(kSec) | Bit(kMin) | Bit(kScritta), "07"), Step::kDrawAndKeep);
+  EXPECT_EQ(step(Bit(kMin), "07"), Step::kDraw);
+  EXPECT_EQ(step(Bit(kSec), "07"), Step::kCopy);
+  // The date reaches into the seconds' box: a new one forgets every kept box.
+  EXPECT_EQ(step(Bit(kData), "07"), Step::kDraw);
+  EXPECT_EQ(step(Bit(kSec), "07"), Step::kDrawAndKeep);
+  cells.Forget();
+  EXPECT_EQ(step(Bit(kSec), "07"), Step::kDrawAndKeep);
+  // Only the sixty texts a minute has are kept.
+  for (const char* odd : {"60", "7", "x7", "007", ""}) {
+    EXPECT_EQ(step(Bit(kSec), odd), Step::kDraw) << odd;
+  }
+}
+
 }  // namespace
 }  // namespace brumo

@@ -161,17 +161,23 @@ void X11Window::LoadGlyphs() {
   load(glyph_font_.get(), clock_.Texts()[kEsci]);
 }
 
-// The buffer the size of the window, made again when the size changes; the colours once.
+// The buffer the size of the window and the seconds' cells, made again when the size changes;
+// the colours once.
 void X11Window::CreateBackBuffer() {
   Display* dpy = dpy_.get();
   draw_.reset();
   if (gc_ != nullptr) XFreeGC(dpy, gc_);
   if (back_ != 0) XFreePixmap(dpy, back_);
+  if (cells_pixmap_ != 0) XFreePixmap(dpy, cells_pixmap_);
   // A new picture: no clip set on it and nothing drawn in it yet.
   clip_count_ = -1;
   ink_ = {};
   back_ = XCreatePixmap(dpy, window_, static_cast<unsigned>(width_), static_cast<unsigned>(height_),
                         static_cast<unsigned>(depth_));
+  const Box& sec = layout_.boxes[kSec];
+  cells_pixmap_ = XCreatePixmap(dpy, window_, static_cast<unsigned>(sec.width * 60),
+                                static_cast<unsigned>(sec.height), static_cast<unsigned>(depth_));
+  cells_ = SecondsCells(layout_);
   XGCValues values{};
   values.graphics_exposures = False;
   gc_ = XCreateGC(dpy, back_, GCGraphicsExposures, &values);
@@ -194,6 +200,19 @@ void X11Window::CreateBackBuffer() {
 // --- Drawing -----------------------------------------------------------------------------------
 
 void X11Window::Repaint(LabelMask labels) {
+  Display* dpy = dpy_.get();
+  const SecondsCells::Plan cells = cells_.PlanRepaint(labels, clock_.Texts()[kSec]);
+  const XRectangle sec = WindowRect(layout_.boxes[kSec]);
+  const int cell_x = cells.cell * sec.width;
+  if (cells.step == SecondsCells::Step::kCopy) {
+    XCopyArea(dpy, cells_pixmap_, back_, gc_, cell_x, 0, sec.width, sec.height, sec.x, sec.y);
+    CopyToWindow(sec.x, sec.y, sec.width, sec.height);
+    // Whichever seconds' ink it holds lies within their box.
+    ink_[kSec] = sec;
+    flush_ = true;
+    return;
+  }
+
   // The changed boxes: cleared to the face, then every label that reaches into them redrawn,
   // clipped to them, so that a transparent neighbour's text is never drawn twice over itself.
   std::array<XRectangle, kLabelCount> changed{};
@@ -211,7 +230,7 @@ void X11Window::Repaint(LabelMask labels) {
   if (n == 0) return;
   const std::span<const XRectangle> area(changed.data(), static_cast<std::size_t>(n));
   SetClip(area);
-  XRenderFillRectangles(dpy_.get(), PictOpSrc, picture_, &face_render_, changed.data(), n);
+  XRenderFillRectangles(dpy, PictOpSrc, picture_, &face_render_, changed.data(), n);
 
   const LabelMask todo = WithOverlapping(layout_, labels);
   for (int id = 0; id < kLabelCount; ++id) {
@@ -231,6 +250,9 @@ void X11Window::Repaint(LabelMask labels) {
     if (m == 0) continue;
     SetClip(std::span<const XRectangle>(clip.data(), static_cast<std::size_t>(m)));
     DrawLabel(label);
+  }
+  if (cells.step == SecondsCells::Step::kDrawAndKeep) {
+    XCopyArea(dpy, back_, cells_pixmap_, gc_, sec.x, sec.y, sec.width, sec.height, cell_x, 0);
   }
   CopyToWindow(left, top, right - left, bottom - top);
   flush_ = true;

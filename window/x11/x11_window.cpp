@@ -121,6 +121,7 @@ X11Window::~X11Window() {
   phrase_font_.reset();
   if (gc_ != nullptr) XFreeGC(dpy, gc_);
   if (back_ != 0) XFreePixmap(dpy, back_);
+  if (cells_pixmap_ != 0) XFreePixmap(dpy, cells_pixmap_);
   if (window_ != 0) XDestroyWindow(dpy, window_);
 }
 

@@ -185,6 +185,9 @@ class X11Window final : public Shell {
 
   ::Window window_ = 0;
   Pixmap back_ = 0;
+  // The seconds' box as drawn for each of the sixty seconds, side by side, and which are kept.
+  Pixmap cells_pixmap_ = 0;
+  SecondsCells cells_{layout_};
   GC gc_ = nullptr;
   std::unique_ptr<XftDraw, DrawDestroyer> draw_;
   Picture picture_ = 0;  // the back buffer's Render picture, behind draw_

@@ -60,13 +60,15 @@ step() {
     "(images in /tmp/brumo-repaint-*.png)"
 }
 
-# In turn: the seconds; minutes, seconds and the phrase; hour, minutes, seconds and the phrase
-# at once; a one-digit hour against the colon; the date, the hour "0" and "Mezzanotte"; the
-# longest phrase.
-series 96 '2026-03-14 14:47:58' '2026-03-14 14:48:05' '2026-03-14 20:00:00' \
-  '2026-03-14 09:05:07' '2026-03-15 00:00:00' '2026-12-31 11:45:00'
+# In turn: the seconds, and seconds shown before (copied, not drawn); minutes, seconds and the
+# phrase; hour, minutes, seconds and the phrase at once; a one-digit hour against the colon; the
+# date, the hour "0" and "Mezzanotte"; the longest phrase.
+series 96 '2026-03-14 14:47:58' '2026-03-14 14:47:57' '2026-03-14 14:47:58' \
+  '2026-03-14 14:48:05' '2026-03-14 20:00:00' '2026-03-14 09:05:07' '2026-03-15 00:00:00' \
+  '2026-12-31 11:45:00'
 # At 144 dpi, where the boxes overlap by more.
-series 144 '2026-03-14 14:48:05' '2026-03-15 00:00:00'
+series 144 '2026-03-14 14:48:05' '2026-03-14 14:48:06' '2026-03-14 14:48:05' \
+  '2026-03-15 00:00:00'
 
 # Hidden and shown again: the window comes back from the back buffer as it was.
 export DISPLAY=$LIVING
