@@ -157,7 +157,7 @@ allocation_count() {
 # own, with a session bus for those that need one. Ready once a window it has mapped carries
 # WM_STATE, which a manager sets on what it manages.
 start_manager() {
-  local wm=$1 i probe bus cmd=()
+  local wm=$1 i bus cmd=()
   export HOME="$E2E_TMP/home"
   mkdir -p "$HOME"
   # No accessibility bus: nothing here reads it, and it would outlive the test.
@@ -192,19 +192,23 @@ start_manager() {
   "${cmd[@]}" >"$E2E_TMP/wm.log" 2>&1 &
   E2E_WM_PID=$!
   track $E2E_WM_PID
-  xmessage -name wm-probe -geometry +600+400 probe >/dev/null 2>&1 &
-  probe=$!
-  local id ready=0
+  # A probe mapped while the manager starts can sit unhandled in its queue until something more
+  # reaches it (openbox does this), so another probe follows every two seconds: its map request
+  # wakes the manager, which then manages both.
+  local id ready=0 probes=()
   for i in $(seq 300); do
     kill -0 "$E2E_WM_PID" 2>/dev/null || fail "$wm ended: $(tail -n 20 "$E2E_TMP/wm.log")"
-    id=$(xdotool search --classname '^wm-probe$' 2>/dev/null | head -n1 || true)
-    if [ -n "$id" ] && xprop -id "$id" WM_STATE 2>/dev/null | grep -q 'window state'; then
-      ready=1
-      break
+    if ((i % 20 == 1)); then
+      xmessage -name wm-probe -geometry +600+400 probe >/dev/null 2>&1 &
+      probes+=($!)
     fi
+    for id in $(xdotool search --classname '^wm-probe$' 2>/dev/null || true); do
+      xprop -id "$id" WM_STATE 2>/dev/null | grep -q 'window state' && ready=1
+    done
+    [ "$ready" = 0 ] || break
     sleep 0.1
   done
-  kill "$probe" 2>/dev/null || true
-  wait "$probe" 2>/dev/null || true
+  kill "${probes[@]}" 2>/dev/null || true
+  wait "${probes[@]}" 2>/dev/null || true
   [ "$ready" = 1 ] || fail "$wm manages no window: $(tail -n 20 "$E2E_TMP/wm.log")"
 }
