@@ -4,8 +4,8 @@
 # bare 100 ms poll() loop, the floor for anything that ticks ten times a second, and as a
 # multiple of it), how late each second reaches the X server over that minute (median and
 # maximum, seen from outside through the DAMAGE extension), X requests a second in steady state
-# (through xtrace) and the time from start to the window being mapped. Also as CPU seconds per
-# hour, wakeups per second and X requests per minute.
+# (through xtrace, after the clock's first minute) and the time from start to the window being
+# mapped. Also as CPU seconds per hour, wakeups per second and X requests per minute.
 #
 #   bench/x11/footprint.sh [BRUMO] [SECONDS]     defaults: build/brumo, 60
 #
@@ -49,7 +49,9 @@ done
 brumo_start=$(printf '%s\n' "${brumo_starts[@]}" | median)
 xclock_start=$(printf '%s\n' "${xclock_starts[@]}" | median)
 
-echo "X requests: both through xtrace for 12 s, counting the last 10..." >&2
+# Counted, like the CPU time below, once the clock has drawn each second's box: its first minute
+# draws them, every later one copies them.
+echo "X requests: both through xtrace for 72 s, counting the last 10..." >&2
 fake=$((100 + $$ % 700))
 xtrace -n -D ":$fake" -d "$DISPLAY" -o "$E2E_TMP/brumo.xt" -- "$BRUMO" 2>/dev/null &
 XTRACE_PIDS=($!)
@@ -59,7 +61,7 @@ xtrace -n -D ":$((fake + 1))" -d "$DISPLAY" -o "$E2E_TMP/xclock.xt" -- "${XCLOCK
 XTRACE_PIDS+=($!)
 track $!
 requests() { grep -c ':<:' "$1" || true; }
-sleep 2
+sleep 62
 b0=$(requests "$E2E_TMP/brumo.xt")
 x0=$(requests "$E2E_TMP/xclock.xt")
 sleep 10
