@@ -8,9 +8,13 @@ BRUMO=$1
 . "$(dirname "$0")/lib.sh"
 start_session 96
 
-start_clock "$BRUMO" "2026-03-14 14:47:58"
-win=$(wait_for_window brumo 20) || fail "no window: $(clock_state)"
-sleep 0.3
+# Starts the clock and sets win to its window.
+start_storm_clock() {
+  start_clock "$BRUMO" "2026-03-14 14:47:58"
+  win=$(wait_for_window brumo 20) || fail "no window: $(clock_state)"
+  sleep 0.3
+}
+start_storm_clock
 shot "$win" "$E2E_TMP/before.png"
 
 keys=(a b c q r s z 0 1 5 9 F1 F2 F3 F4 F5 F10 F12 Escape Return space Tab BackSpace Delete
@@ -31,9 +35,7 @@ clock_alive() {
   if [ "$status" = 0 ] && [ "$closes" = 0 ]; then
     closes=1
     echo "note: a clean close after $events events, taken as a click moved onto the glyph"
-    start_clock "$BRUMO" "2026-03-14 14:47:58"
-    win=$(wait_for_window brumo 20) || fail "no window after the close: $(clock_state)"
-    sleep 0.3
+    start_storm_clock
     return 0
   fi
   fail "the clock ended with status $status after $events events; the last batch: ${cmd[*]:-}"
