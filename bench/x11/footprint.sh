@@ -2,10 +2,10 @@
 # The running clock's footprint beside xclock's, measured side by side in one run on a private
 # display (Xvfb + openbox): steady memory (RSS, PSS, private), CPU time over a minute (beside a
 # bare 100 ms poll() loop, the floor for anything that ticks ten times a second, and as a
-# multiple of it), how late each second reaches the X server over that minute (median and
-# maximum, seen from outside through the DAMAGE extension), X requests a second in steady state
-# (through xtrace, after the clock's first minute) and the time from start to the window being
-# mapped. Also as CPU seconds per hour, wakeups per second and X requests per minute.
+# multiple of it and of the same loop writing 56 bytes a second to another process), how late
+# each second reaches the X server over that minute (median and maximum, seen from outside
+# through the DAMAGE extension), X requests a second in steady state (through xtrace, after the
+# clock's first minute) and the time from start to the window being mapped. Also as CPU seconds per hour, wakeups per second and X requests per minute.
 #
 #   bench/x11/footprint.sh [BRUMO] [SECONDS]     defaults: build/brumo, 60
 #
@@ -90,11 +90,17 @@ XCLOCK_PID=$!
 track $XCLOCK_PID
 # Three bare wakers: two of them, identical, can differ by a quarter over a minute on a virtual
 # machine, so the floor is their median and their spread says how fine the ratio can be read.
+# Three more write 56 bytes a second to a process that sleeps until they come: what a new second
+# costs any program that shows it through an X server, on this machine.
 FLOORS=3
 FLOOR_PIDS=()
+WRITER_PIDS=()
 for i in $(seq $FLOORS); do
   "$E2E_TMP/poll_floor" &
   FLOOR_PIDS+=($!)
+  track $!
+  "$E2E_TMP/poll_floor" write &
+  WRITER_PIDS+=($!)
   track $!
 done
 # The windows, watched from another client for the seconds' lag over the same minute.
@@ -115,20 +121,24 @@ LAG_PID=$!
 bc0=$(cpu_ns $BRUMO_PID)
 xc0=$(cpu_ns $XCLOCK_PID)
 fc0=()
-for p in "${FLOOR_PIDS[@]}"; do fc0+=("$(cpu_ns "$p")"); done
+for p in "${FLOOR_PIDS[@]}" "${WRITER_PIDS[@]}"; do fc0+=("$(cpu_ns "$p")"); done
 bw0=$(wakeups $BRUMO_PID)
 xw0=$(wakeups $XCLOCK_PID)
 sleep "$SECONDS_CPU"
 bc1=$(cpu_ns $BRUMO_PID)
 xc1=$(cpu_ns $XCLOCK_PID)
 floor_cpus=()
+writer_cpus=()
 for i in "${!FLOOR_PIDS[@]}"; do
   floor_cpus+=("$(awk -v a="${fc0[$i]}" -v b="$(cpu_ns "${FLOOR_PIDS[$i]}")" \
+    'BEGIN {printf "%.1f", (b - a) / 1e6}')")
+  writer_cpus+=("$(awk -v a="${fc0[$((i + FLOORS))]}" -v b="$(cpu_ns "${WRITER_PIDS[$i]}")" \
     'BEGIN {printf "%.1f", (b - a) / 1e6}')")
 done
 bw1=$(wakeups $BRUMO_PID)
 xw1=$(wakeups $XCLOCK_PID)
 floor_cpu=$(printf '%s\n' "${floor_cpus[@]}" | median)
+writer_cpu=$(printf '%s\n' "${writer_cpus[@]}" | median)
 brumo_cpu=$(awk -v a="$bc0" -v b="$bc1" 'BEGIN {printf "%.1f", (b - a) / 1e6}')
 xclock_cpu=$(awk -v a="$xc0" -v b="$xc1" 'BEGIN {printf "%.1f", (b - a) / 1e6}')
 wait $LAG_PID || fail "the seconds' lag could not be measured"
@@ -147,6 +157,8 @@ per_hour() { awk -v ms="$1" -v s="$SECONDS_CPU" 'BEGIN {printf "%.2f", ms * 3600
 row "CPU seconds per hour" "$(per_hour "$brumo_cpu")" "$(per_hour "$xclock_cpu")"
 row "CPU, times a bare 100 ms waker's" "$(ratio "$brumo_cpu" "$floor_cpu")" \
   "$(ratio "$xclock_cpu" "$floor_cpu")"
+row "CPU, times the waker that writes" "$(ratio "$brumo_cpu" "$writer_cpu")" \
+  "$(ratio "$xclock_cpu" "$writer_cpu")"
 row "seconds' lag, median (ms)" "$brumo_lag" "$xclock_lag"
 row "seconds' lag, maximum (ms)" "$brumo_lag_max" "$xclock_lag_max"
 per_second() { awk -v a="$1" -v b="$2" -v s="$SECONDS_CPU" 'BEGIN {printf "%.1f", (b - a) / s}'; }
@@ -157,7 +169,8 @@ row "X requests per minute" "$(per_minute "$brumo_rps")" "$(per_minute "$xclock_
 row "start to mapped, median of $STARTS (ms)" "$brumo_start" "$xclock_start"
 echo
 echo "$FLOORS loops doing nothing but poll() every 100 ms took ${floor_cpus[*]} ms of CPU over the same" \
-  "${SECONDS_CPU} s: the median, $floor_cpu ms, is the bare waker's."
+  "${SECONDS_CPU} s: the median, $floor_cpu ms, is the bare waker's. $FLOORS that also wrote 56 bytes" \
+  "a second took ${writer_cpus[*]} ms (median $writer_cpu)."
 echo "Seconds seen changing: brumo $brumo_seen, xclock $xclock_seen, of ${SECONDS_CPU}."
 echo "Start-up runs (ms): brumo ${brumo_starts[*]}; xclock ${xclock_starts[*]}"
 echo "One second of requests in steady state:"
