@@ -127,13 +127,13 @@ xw0=$(wakeups $XCLOCK_PID)
 sleep "$SECONDS_CPU"
 bc1=$(cpu_ns $BRUMO_PID)
 xc1=$(cpu_ns $XCLOCK_PID)
+# Milliseconds of CPU that process $2 took since it stood at $1 nanoseconds.
+ms_since() { awk -v a="$1" -v b="$(cpu_ns "$2")" 'BEGIN {printf "%.1f", (b - a) / 1e6}'; }
 floor_cpus=()
 writer_cpus=()
 for i in "${!FLOOR_PIDS[@]}"; do
-  floor_cpus+=("$(awk -v a="${fc0[$i]}" -v b="$(cpu_ns "${FLOOR_PIDS[$i]}")" \
-    'BEGIN {printf "%.1f", (b - a) / 1e6}')")
-  writer_cpus+=("$(awk -v a="${fc0[$((i + FLOORS))]}" -v b="$(cpu_ns "${WRITER_PIDS[$i]}")" \
-    'BEGIN {printf "%.1f", (b - a) / 1e6}')")
+  floor_cpus+=("$(ms_since "${fc0[$i]}" "${FLOOR_PIDS[$i]}")")
+  writer_cpus+=("$(ms_since "${fc0[$((i + FLOORS))]}" "${WRITER_PIDS[$i]}")")
 done
 bw1=$(wakeups $BRUMO_PID)
 xw1=$(wakeups $XCLOCK_PID)
