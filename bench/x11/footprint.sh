@@ -5,7 +5,8 @@
 # multiple of it and of the same loop writing 56 bytes a second to another process), how late
 # each second reaches the X server over that minute (median and maximum, seen from outside
 # through the DAMAGE extension), X requests a second in steady state (through xtrace, after the
-# clock's first minute) and the time from start to the window being mapped. Also as CPU seconds per hour, wakeups per second and X requests per minute.
+# clock's first minute) and the time from start to the window being mapped. Also as CPU seconds
+# per hour, wakeups per second and X requests per minute.
 #
 #   bench/x11/footprint.sh [BRUMO] [SECONDS]     defaults: build/brumo, 60
 #
@@ -169,8 +170,8 @@ row "X requests per minute" "$(per_minute "$brumo_rps")" "$(per_minute "$xclock_
 row "start to mapped, median of $STARTS (ms)" "$brumo_start" "$xclock_start"
 echo
 echo "$FLOORS loops doing nothing but poll() every 100 ms took ${floor_cpus[*]} ms of CPU over the same" \
-  "${SECONDS_CPU} s: the median, $floor_cpu ms, is the bare waker's. $FLOORS that also wrote 56 bytes" \
-  "a second took ${writer_cpus[*]} ms (median $writer_cpu)."
+  "${SECONDS_CPU} s: the median, $floor_cpu ms, is the bare waker's. $FLOORS that also wrote" \
+  "56 bytes a second took ${writer_cpus[*]} ms (median $writer_cpu)."
 echo "Seconds seen changing: brumo $brumo_seen, xclock $xclock_seen, of ${SECONDS_CPU}."
 echo "Start-up runs (ms): brumo ${brumo_starts[*]}; xclock ${xclock_starts[*]}"
 echo "One second of requests in steady state:"

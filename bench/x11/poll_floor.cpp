@@ -16,6 +16,8 @@ int main(int argc, char**) {
   int fds[2];
   if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) return 1;
   if (fork() == 0) {
+    // Without the writer's end, the reader sees the socket close when the writer ends.
+    close(fds[0]);
     const int ep = epoll_create1(0);
     epoll_event ev{};
     ev.events = EPOLLIN;
@@ -25,6 +27,7 @@ int main(int argc, char**) {
       if (epoll_wait(ep, &ev, 1, -1) == 1 && read(fds[1], buf, sizeof buf) <= 0) return 0;
     }
   }
+  close(fds[1]);
   const char second[56] = {};
   for (unsigned i = 0;; ++i) {
     poll(nullptr, 0, 100);
