@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The running clock's footprint beside xclock's, measured side by side in one run on a private
-# display (Xvfb + openbox): steady memory (RSS, PSS, private), CPU time over a minute (beside a
-# bare 100 ms poll() loop, the floor for anything that ticks ten times a second, and as a
-# multiple of it and of the same loop writing 56 bytes a second to another process), how late
-# each second reaches the X server over that minute (median and maximum, seen from outside
-# through the DAMAGE extension), X requests a second in steady state (through xtrace, after the
-# clock's first minute) and the time from start to the window being mapped. Also as CPU seconds
-# per hour, wakeups per second and X requests per minute.
+# display (Xvfb + openbox): steady memory (RSS, PSS, private); CPU time over a minute, and the
+# median of its seconds, also as a multiple of bare 100 ms poll() loops, the floor for anything
+# that ticks ten times a second (one that drifts, one on the wall clock's tenths as the clock is,
+# and that one drawing each second as the clock does); how late each second reaches the X server
+# over that minute (median and maximum, seen from outside through the DAMAGE extension); X
+# requests a second in steady state (through xtrace, after the clock's first minute) and the time
+# from start to the window being mapped. Also as CPU seconds per hour, wakeups per second and X
+# requests per minute.
 #
 #   bench/x11/footprint.sh [BRUMO] [SECONDS]     defaults: build/brumo, 60
 #
@@ -23,13 +24,12 @@ command -v xclock >/dev/null || fail "xclock is not installed (package x11-apps)
 command -v xtrace >/dev/null || fail "xtrace is not installed (package xtrace)"
 
 c++ -O2 -o "$E2E_TMP/map_timer" "$HERE/map_timer.cpp" -lX11
-c++ -O2 -o "$E2E_TMP/poll_floor" "$HERE/poll_floor.cpp"
+c++ -O2 -o "$E2E_TMP/poll_floor" "$HERE/poll_floor.cpp" -lX11
+c++ -O2 -o "$E2E_TMP/cpu_meter" "$HERE/cpu_meter.cpp"
 c++ -O2 -o "$E2E_TMP/second_lag" "$HERE/second_lag.cpp" -lX11 -lXdamage
 start_session 96
 
 median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
-# CPU time in nanoseconds, as the scheduler counts it (finer than utime + stime's ticks).
-cpu_ns() { awk '{print $1}' "/proc/$1/schedstat"; }
 # Times the process went to sleep and was woken, or was put aside: its context switches.
 wakeups() { awk '/^(voluntary|nonvoluntary)_ctxt_switches:/ {s += $2} END {print s + 0}' "/proc/$1/status"; }
 status_kb() { awk -v k="$2:" '$1 == k {print $2}' "/proc/$1/status"; }
@@ -89,20 +89,23 @@ track $BRUMO_PID
 "${XCLOCK[@]}" &
 XCLOCK_PID=$!
 track $XCLOCK_PID
-# Three bare wakers: two of them, identical, can differ by a quarter over a minute on a virtual
-# machine, so the floor is their median and their spread says how fine the ratio can be read.
-# Three more write 56 bytes a second to a process that sleeps until they come: what a new second
-# costs any program that shows it through an X server, on this machine.
+# Three of each kind of bare waker: two identical ones can differ by a quarter over a minute on a
+# virtual machine, so each floor is their median and their spread says how fine the ratio can be
+# read. The drifting kind wakes wherever its last wake left it; the other two keep to the wall
+# clock's tenths, as the clock does, and so wake when it does: a wake that comes alone costs more
+# on a virtual machine than one that shares its moment. The drawers also send a second's two
+# copy requests, as the clock does, to a small window of their own: what a new second costs any
+# program that shows it through Xlib and the X server, on this machine.
 FLOORS=3
-FLOOR_PIDS=()
-WRITER_PIDS=()
+KINDS=(drift tenths draw)
+WAKER_PIDS=()
 for i in $(seq $FLOORS); do
-  "$E2E_TMP/poll_floor" &
-  FLOOR_PIDS+=($!)
-  track $!
-  "$E2E_TMP/poll_floor" write &
-  WRITER_PIDS+=($!)
-  track $!
+  for kind in "${KINDS[@]}"; do
+    # shellcheck disable=SC2086 # the drifting kind takes no argument
+    "$E2E_TMP/poll_floor" ${kind#drift} $((i * 80)) &
+    WAKER_PIDS+=($!)
+    track $!
+  done
 done
 # The windows, watched from another client for the seconds' lag over the same minute.
 for i in $(seq 100); do
@@ -119,29 +122,26 @@ echo "  (after a minute of warming up)" >&2
 sleep 62
 "$E2E_TMP/second_lag" "$SECONDS_CPU" "$brumo_win" "$xclock_win" >"$E2E_TMP/lag" &
 LAG_PID=$!
-bc0=$(cpu_ns $BRUMO_PID)
-xc0=$(cpu_ns $XCLOCK_PID)
-fc0=()
-for p in "${FLOOR_PIDS[@]}" "${WRITER_PIDS[@]}"; do fc0+=("$(cpu_ns "$p")"); done
+"$E2E_TMP/cpu_meter" "$SECONDS_CPU" $BRUMO_PID $XCLOCK_PID "${WAKER_PIDS[@]}" >"$E2E_TMP/cpu" &
+METER_PID=$!
 bw0=$(wakeups $BRUMO_PID)
 xw0=$(wakeups $XCLOCK_PID)
-sleep "$SECONDS_CPU"
-bc1=$(cpu_ns $BRUMO_PID)
-xc1=$(cpu_ns $XCLOCK_PID)
-# Milliseconds of CPU that process $2 took since it stood at $1 nanoseconds.
-ms_since() { awk -v a="$1" -v b="$(cpu_ns "$2")" 'BEGIN {printf "%.1f", (b - a) / 1e6}'; }
-floor_cpus=()
-writer_cpus=()
-for i in "${!FLOOR_PIDS[@]}"; do
-  floor_cpus+=("$(ms_since "${fc0[$i]}" "${FLOOR_PIDS[$i]}")")
-  writer_cpus+=("$(ms_since "${fc0[$((i + FLOORS))]}" "${WRITER_PIDS[$i]}")")
-done
+wait $METER_PID || fail "the CPU time could not be measured"
 bw1=$(wakeups $BRUMO_PID)
 xw1=$(wakeups $XCLOCK_PID)
-floor_cpu=$(printf '%s\n' "${floor_cpus[@]}" | median)
-writer_cpu=$(printf '%s\n' "${writer_cpus[@]}" | median)
-brumo_cpu=$(awk -v a="$bc0" -v b="$bc1" 'BEGIN {printf "%.1f", (b - a) / 1e6}')
-xclock_cpu=$(awk -v a="$xc0" -v b="$xc1" 'BEGIN {printf "%.1f", (b - a) / 1e6}')
+# "TOTAL_MS MEDIAN_US" a line: the clock's, xclock's, then the wakers' in the order they started.
+# The ratios are of the seconds' medians, which the host's stray charges leave alone.
+read -r brumo_cpu brumo_sec < <(sed -n 1p "$E2E_TMP/cpu")
+read -r xclock_cpu xclock_sec < <(sed -n 2p "$E2E_TMP/cpu")
+mapfile -t waker_lines < <(tail -n +3 "$E2E_TMP/cpu")
+declare -A waker_secs floor_sec
+for i in "${!waker_lines[@]}"; do
+  kind=${KINDS[$((i % ${#KINDS[@]}))]}
+  waker_secs[$kind]+="${waker_lines[$i]#* } "
+done
+for kind in "${KINDS[@]}"; do
+  floor_sec[$kind]=$(printf '%s\n' ${waker_secs[$kind]} | median)
+done
 wait $LAG_PID || fail "the seconds' lag could not be measured"
 read -r brumo_lag brumo_lag_max brumo_seen < <(sed -n 1p "$E2E_TMP/lag")
 read -r xclock_lag xclock_lag_max xclock_seen < <(sed -n 2p "$E2E_TMP/lag")
@@ -156,10 +156,14 @@ row "private (kB)" "$(private_kb $BRUMO_PID)" "$(private_kb $XCLOCK_PID)"
 row "CPU time over ${SECONDS_CPU} s (ms)" "$brumo_cpu" "$xclock_cpu"
 per_hour() { awk -v ms="$1" -v s="$SECONDS_CPU" 'BEGIN {printf "%.2f", ms * 3600 / s / 1000}'; }
 row "CPU seconds per hour" "$(per_hour "$brumo_cpu")" "$(per_hour "$xclock_cpu")"
-row "CPU, times a bare 100 ms waker's" "$(ratio "$brumo_cpu" "$floor_cpu")" \
-  "$(ratio "$xclock_cpu" "$floor_cpu")"
-row "CPU, times the waker that writes" "$(ratio "$brumo_cpu" "$writer_cpu")" \
-  "$(ratio "$xclock_cpu" "$writer_cpu")"
+in_ms() { awk -v us="$1" 'BEGIN {printf "%.3f", us / 1000}'; }
+row "CPU a second, median (ms)" "$(in_ms "$brumo_sec")" "$(in_ms "$xclock_sec")"
+cpu_row() {
+  row "$1" "$(ratio "$brumo_sec" "${floor_sec[$2]}")" "$(ratio "$xclock_sec" "${floor_sec[$2]}")"
+}
+cpu_row "CPU, times a bare 100 ms waker's" drift
+cpu_row "CPU, times a waker on the tenths" tenths
+cpu_row "CPU, times that waker drawing" draw
 row "seconds' lag, median (ms)" "$brumo_lag" "$xclock_lag"
 row "seconds' lag, maximum (ms)" "$brumo_lag_max" "$xclock_lag_max"
 per_second() { awk -v a="$1" -v b="$2" -v s="$SECONDS_CPU" 'BEGIN {printf "%.1f", (b - a) / s}'; }
@@ -169,9 +173,10 @@ per_minute() { awk -v r="$1" 'BEGIN {printf "%.0f", r * 60}'; }
 row "X requests per minute" "$(per_minute "$brumo_rps")" "$(per_minute "$xclock_rps")"
 row "start to mapped, median of $STARTS (ms)" "$brumo_start" "$xclock_start"
 echo
-echo "$FLOORS loops doing nothing but poll() every 100 ms took ${floor_cpus[*]} ms of CPU over the same" \
-  "${SECONDS_CPU} s: the median, $floor_cpu ms, is the bare waker's. $FLOORS that also wrote" \
-  "56 bytes a second took ${writer_cpus[*]} ms (median $writer_cpu)."
+echo "A second's CPU (median of ${SECONDS_CPU}) of $FLOORS loops doing nothing but poll() every" \
+  "100 ms: ${waker_secs[drift]}µs (median ${floor_sec[drift]}); on the tenths:" \
+  "${waker_secs[tenths]}µs (median ${floor_sec[tenths]}); on the tenths, drawing each second:" \
+  "${waker_secs[draw]}µs (median ${floor_sec[draw]})."
 echo "Seconds seen changing: brumo $brumo_seen, xclock $xclock_seen, of ${SECONDS_CPU}."
 echo "Start-up runs (ms): brumo ${brumo_starts[*]}; xclock ${xclock_starts[*]}"
 echo "One second of requests in steady state:"

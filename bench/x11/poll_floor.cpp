@@ -1,36 +1,71 @@
 // The least a program that wakes every 100 ms can cost: poll() with nothing to wait for, and
 // nothing else. footprint.sh runs it beside the clocks as the floor for their CPU time.
 //
-// With an argument, it also writes 56 bytes every tenth wake (what the clock sends when only
-// its seconds change) to a child that sleeps in epoll_wait() until they come, as a server does:
-// the least a program can cost that hands a new second to another process.
+//   poll_floor           wakes every 100 ms from wherever it started, drifting by the wake's
+//                        own lateness
+//   poll_floor tenths    wakes on the wall clock's tenths of a second, as the clock does
+//   poll_floor draw [X]  the same, and at each new second sends what the clock sends when only
+//                        its seconds change: two CopyArea requests (a kept box into a back
+//                        buffer, the buffer into a small window at X,500 on the screen) in one
+//                        flush. The least a program can cost that shows a new second through
+//                        Xlib and the X server.
+#include <X11/Xlib.h>
 #include <poll.h>
-#include <sys/epoll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <time.h>
 
-int main(int argc, char**) {
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr long kTenth = 100'000'000;  // ns
+
+// Sleeps until the wall clock's next tenth of a second; true if that tenth begins a second.
+bool SleepToNextTenth() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  const long next = (now.tv_nsec / kTenth + 1) * kTenth;
+  const timespec delay{0, next - now.tv_nsec};
+  ppoll(nullptr, 0, &delay, nullptr);
+  return next == 10 * kTenth;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
   if (argc < 2) {
     for (;;) poll(nullptr, 0, 100);
   }
-  int fds[2];
-  if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) return 1;
-  if (fork() == 0) {
-    // Without the writer's end, the reader sees the socket close when the writer ends.
-    close(fds[0]);
-    const int ep = epoll_create1(0);
-    epoll_event ev{};
-    ev.events = EPOLLIN;
-    if (epoll_ctl(ep, EPOLL_CTL_ADD, fds[1], &ev) != 0) return 1;
-    char buf[256];
-    for (;;) {
-      if (epoll_wait(ep, &ev, 1, -1) == 1 && read(fds[1], buf, sizeof buf) <= 0) return 0;
-    }
+  if (std::strcmp(argv[1], "tenths") == 0) {
+    for (;;) SleepToNextTenth();
   }
-  close(fds[1]);
-  const char second[56] = {};
-  for (unsigned i = 0;; ++i) {
-    poll(nullptr, 0, 100);
-    if (i % 10 == 0 && write(fds[0], second, sizeof second) < 0) return 1;
+  Display* dpy = XOpenDisplay(nullptr);
+  if (dpy == nullptr) {
+    std::fprintf(stderr, "poll_floor: cannot open the display\n");
+    return 1;
+  }
+  constexpr unsigned kWidth = 60, kHeight = 20;
+  XSetWindowAttributes attributes{};
+  attributes.override_redirect = True;
+  const Window window = XCreateWindow(
+      dpy, DefaultRootWindow(dpy), argc > 2 ? std::atoi(argv[2]) : 0, 500, kWidth, kHeight, 0,
+      CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect, &attributes);
+  const int depth = DefaultDepth(dpy, DefaultScreen(dpy));
+  const Pixmap box = XCreatePixmap(dpy, window, kWidth, kHeight, depth);
+  const Pixmap back = XCreatePixmap(dpy, window, kWidth, kHeight, depth);
+  XGCValues values{};
+  values.graphics_exposures = False;
+  values.foreground = 0xc00000;
+  GC gc = XCreateGC(dpy, window, GCGraphicsExposures | GCForeground, &values);
+  XFillRectangle(dpy, box, gc, 0, 0, kWidth, kHeight);
+  XMapWindow(dpy, window);
+  XSync(dpy, False);
+  for (;;) {
+    if (SleepToNextTenth()) {
+      XCopyArea(dpy, box, back, gc, 0, 0, kWidth / 2, kHeight, 0, 0);
+      XCopyArea(dpy, back, window, gc, 0, 0, kWidth, kHeight, 0, 0);
+      XFlush(dpy);
+    }
   }
 }
