@@ -284,7 +284,10 @@ int X11Window::Run() {
   }
   read_seen_ = ReadCount(dpy);
   // The first tick at once; each one then sets the next on the wall clock's tenths of a second.
-  std::int64_t due = MonotonicNow();
+  std::int64_t due = 0;
+  // Whether the tick is known to be due: at the start, and after a wait that ran out, which
+  // never ends before its time; so such a wake reads no clock before the tick's own reading.
+  bool tick_due = true;
   // Whether Xlib has run since the loop last looked at what it took in: only then can events be
   // waiting in its queue, or in xcb's, where the socket will not announce them again. A wake
   // that only ticks touches neither.
@@ -299,8 +302,13 @@ int X11Window::Run() {
         xlib_ran = true;
       }
     }
-    std::int64_t now = MonotonicNow();
-    if (running_ && now >= due) {
+    std::int64_t now = 0;
+    if (!tick_due) {
+      now = MonotonicNow();
+      tick_due = now >= due;
+    }
+    if (running_ && tick_due) {
+      tick_due = false;
       // The tick's one reading. Nine ticks in ten read the second that the last one did, in
       // which every text is what the labels show: those go back to sleep at once.
       const ClockReading reading = local_clock_.Now();
@@ -321,7 +329,9 @@ int X11Window::Run() {
     if (!running_) break;
     if (xlib_ran) continue;
     bool zone = false;
-    for (const epoll_event& ev : wait_.Wait(due - now)) {
+    const std::span<const epoll_event> ready = wait_.Wait(due - now);
+    tick_due = ready.empty();
+    for (const epoll_event& ev : ready) {
       switch (ev.data.u32) {
         case kWaitDisplay:
           // Reads what arrived, or meets the closed connection, which ends the program.
