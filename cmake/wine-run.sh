@@ -28,4 +28,20 @@ if [ ! -f "$prefix/.prepared" ]; then
   ) 9>"$prefix.lock"
 fi
 
-exec "$wine" "$@"
+# Now and then, with other programs starting in the same prefix, wine ends at once with a failure
+# and without a word, before the program has run: a start that failed, not the program. Only
+# such a start is tried once more, and it says so.
+out=$(mktemp)
+err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+status=0
+"$wine" "$@" >"$out" 2>"$err" || status=$?
+if [ "$status" -ne 0 ] && [ ! -s "$out" ] && [ ! -s "$err" ]; then
+  echo "wine-run.sh: wine ended with status $status before the program said a word;" \
+    "starting it once more" >&2
+  status=0
+  "$wine" "$@" >"$out" 2>"$err" || status=$?
+fi
+cat "$out"
+cat "$err" >&2
+exit "$status"
