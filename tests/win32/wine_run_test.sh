@@ -8,7 +8,7 @@ run=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/prefix" && touch "$work/prefix/.prepared"
-# Fails silently while STARTS_LEFT_SILENT > 0 (counted in a file), then says why or runs.
+# Fails silently for the first SILENT starts (counted in a file), then says why or runs.
 cat >"$work/wine" <<'FAKE'
 #!/bin/sh
 n=$(cat "$COUNT"); echo $((n + 1)) >"$COUNT"
