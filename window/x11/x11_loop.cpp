@@ -3,6 +3,7 @@
 #include <X11/Xlib-xcb.h>
 #include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -111,6 +112,21 @@ void ZoneWatch::Rewatch() {
   if (file_watch_ >= 0 && watch != file_watch_) inotify_rm_watch(notify_fd_, file_watch_);
   // None while the path leads nowhere: the directory's watch sees it come back.
   file_watch_ = watch;
+}
+
+// --- Memory ------------------------------------------------------------------------------------
+
+void ReleaseFilePages() {
+  const int fd = open("/proc/self/smaps", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  std::string smaps;
+  char buf[16384];
+  for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;)
+    smaps.append(buf, static_cast<std::size_t>(n));
+  close(fd);
+  for (const AddressRange& range : CleanFileMappings(smaps)) {
+    madvise(reinterpret_cast<void*>(range.begin), range.end - range.begin, MADV_DONTNEED);
+  }
 }
 
 // --- Writing -------------------------------------------------------------------------------------

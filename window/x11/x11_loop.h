@@ -64,6 +64,13 @@ class ZoneWatch {
   int file_watch_ = -1;
 };
 
+// Takes out of the process's page tables the pages of its files that hold nothing of its own:
+// the libraries' code and read-only data, the fonts, fontconfig's caches. Start-up touches far
+// more of them than the running clock ever will again, and every page left mapped is one more
+// for the kernel to look after while the clock sleeps. They stay in the page cache, and those the
+// clock uses come back at their first touch. Where smaps cannot be read, nothing changes.
+void ReleaseFilePages();
+
 // Sends what Xlib holds for the server, as XFlush does but without looking for events after
 // writing: the write goes through xcb, which takes in what the server sent meanwhile, and the
 // loop finds those with ReadCount.

@@ -84,6 +84,38 @@ std::vector<FilledBox> RaisedFrame(int width, int height, int frame, int dpi) {
   return out;
 }
 
+std::vector<AddressRange> CleanFileMappings(std::string_view smaps) {
+  std::vector<AddressRange> out;
+  AddressRange range;
+  bool candidate = false;  // the mapping being read is a file's and never writable
+  while (!smaps.empty()) {
+    const std::size_t eol = smaps.find('\n');
+    std::string_view line = smaps.substr(0, eol);
+    smaps.remove_prefix(eol == std::string_view::npos ? smaps.size() : eol + 1);
+    // A mapping's first line: "begin-end perms offset dev inode   path", the range in lower-case
+    // hexadecimal. Every other line is "Name:   value".
+    std::array<std::string_view, 6> field{};
+    for (std::string_view& f : field) {
+      while (line.starts_with(' ')) line.remove_prefix(1);
+      f = line.substr(0, line.find(' '));
+      line.remove_prefix(f.size());
+    }
+    const std::size_t dash = field[0].find('-');
+    if (dash != std::string_view::npos && !field[0].ends_with(':')) {
+      const char* const a = field[0].data();
+      const auto [a_end, a_ec] = std::from_chars(a, a + dash, range.begin, 16);
+      const auto [b_end, b_ec] = std::from_chars(a + dash + 1, a + field[0].size(), range.end, 16);
+      candidate = a_ec == std::errc{} && b_ec == std::errc{} && a_end == a + dash &&
+                  b_end == a + field[0].size() && field[1].size() == 4 && field[1][1] != 'w' &&
+                  field[5].starts_with('/');
+    } else if (candidate && field[0] == "Anonymous:") {
+      candidate = false;
+      if (field[1] == "0") out.push_back(range);
+    }
+  }
+  return out;
+}
+
 std::vector<Box> CloseCross(const Box& glyph_box, int dpi) {
   const int w = std::max(2, ScaleToDpi(8, dpi));
   const int h = std::max(2, ScaleToDpi(7, dpi));

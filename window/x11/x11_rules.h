@@ -166,6 +166,22 @@ Text<24> WindowManagerSelectionName(int screen);
 // 96 when the value is missing, not a number or not positive.
 int DpiFromResource(const char* value);
 
+// --- Memory ------------------------------------------------------------------------------------
+
+// A range of the process's addresses, [begin, end).
+struct AddressRange {
+  std::uintptr_t begin = 0;
+  std::uintptr_t end = 0;
+  bool operator==(const AddressRange&) const = default;
+};
+
+// The mappings that `smaps` (the text of /proc/self/smaps) shows holding nothing but a file's own
+// pages: mapped from a file, never writable, and with no page the process made its own (a copy on
+// write, such as the loader's relocated pointers in a library). Their pages can leave the
+// process's page tables without loss: the kernel maps them again from the page cache when they
+// are next touched.
+std::vector<AddressRange> CleanFileMappings(std::string_view smaps);
+
 // --- Tick schedule -----------------------------------------------------------------------------
 
 inline constexpr std::int64_t kTickNanoseconds = std::int64_t{kTimerMilliseconds} * 1'000'000;

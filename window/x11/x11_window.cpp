@@ -270,8 +270,9 @@ int X11Window::Run() {
   MakeDrawing();
   PaintAll();
   Map();
-  // Start-up is over, and what it freed goes back to the system: from here on the heap neither
-  // grows nor shrinks.
+  // Start-up is over: the files' pages it touched leave the process, and what it freed goes back
+  // to the system. From here on the heap neither grows nor shrinks.
+  ReleaseFilePages();
   malloc_trim(0);
 
   Display* dpy = dpy_.get();
