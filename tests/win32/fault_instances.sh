@@ -66,7 +66,8 @@ visible_clocks() {
 for round in $(seq "$rounds"); do
   pids=()
   for _ in $(seq "$copies"); do
-    DISPLAY=$proxy "$WINE" "$exe" >>"$E2E_TMP/clock.log" 2>&1 &
+    # A copy that fails says why through OutputDebugString, which Wine's debugstr channel shows.
+    DISPLAY=$proxy WINEDEBUG=-all,+debugstr "$WINE" "$exe" >>"$E2E_TMP/clock.log" 2>&1 &
     pids+=($!)
     track $!
   done
@@ -85,7 +86,8 @@ for round in $(seq "$rounds"); do
   for pid in "${pids[@]}"; do
     [ "$pid" = "$survivor" ] && continue
     wait_exit "$pid" 1 || fail "round $round: copy $pid still runs"
-    [ "$EXIT_STATUS" = 0 ] || fail "round $round: a second copy ended with status $EXIT_STATUS"
+    [ "$EXIT_STATUS" = 0 ] || fail "round $round: a second copy ended with status $EXIT_STATUS" \
+      "(the copies said: $(tail -n 5 "$E2E_TMP/clock.log" | tr '\n' ' '))"
   done
   windows=$(visible_clocks | tr '\n' ' ')
   [ "$windows" = "$win " ] || fail "round $round: clock windows $windows"
