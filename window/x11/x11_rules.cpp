@@ -100,14 +100,15 @@ std::vector<AddressRange> CleanFileMappings(std::string_view smaps) {
       f = line.substr(0, line.find(' '));
       line.remove_prefix(f.size());
     }
-    const std::size_t dash = field[0].find('-');
-    if (dash != std::string_view::npos && !field[0].ends_with(':')) {
-      const char* const a = field[0].data();
-      const auto [a_end, a_ec] = std::from_chars(a, a + dash, range.begin, 16);
-      const auto [b_end, b_ec] = std::from_chars(a + dash + 1, a + field[0].size(), range.end, 16);
-      candidate = a_ec == std::errc{} && b_ec == std::errc{} && a_end == a + dash &&
-                  b_end == a + field[0].size() && field[1].size() == 4 && field[1][1] != 'w' &&
-                  field[5].starts_with('/');
+    const char* const first = field[0].data();
+    const char* const last = first + field[0].size();
+    std::uintptr_t begin = 0, end = 0;
+    const auto [dash, begin_ec] = std::from_chars(first, last, begin, 16);
+    if (begin_ec == std::errc{} && dash != last && *dash == '-') {
+      const auto [stop, end_ec] = std::from_chars(dash + 1, last, end, 16);
+      range = {begin, end};
+      candidate = end_ec == std::errc{} && stop == last && field[1].size() == 4 &&
+                  field[1][1] != 'w' && field[5].starts_with('/');
     } else if (candidate && field[0] == "Anonymous:") {
       candidate = false;
       if (field[1] == "0") out.push_back(range);

@@ -172,7 +172,6 @@ int DpiFromResource(const char* value);
 struct AddressRange {
   std::uintptr_t begin = 0;
   std::uintptr_t end = 0;
-  bool operator==(const AddressRange&) const = default;
 };
 
 // The mappings that `smaps` (the text of /proc/self/smaps) shows holding nothing but a file's own
