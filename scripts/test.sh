@@ -22,7 +22,8 @@ done
 
 # The window managers of the desktop tests come with many packages: they install while the
 # trees build.
-install_packages xfwm4 metacity icewm fluxbox awesome fvwm twm kwin-x11 mutter dbus \
+install_packages --no-install-recommends xfwm4 metacity icewm fluxbox awesome fvwm twm xfonts-base kwin-x11 \
+  mutter dbus \
   >/tmp/brumo-desktops-install.log 2>&1 &
 desktops_install=$!
 

@@ -45,10 +45,13 @@ lintian --fail-on error,warning "$WORK"/brumo_*.changes || fail "lintian found e
 installed=1
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -o DPkg::Lock::Timeout=300 "$deb" \
   >"$WORK/apt.log" 2>&1 || fail "apt-get install: $(cat "$WORK/apt.log")"
-for f in /usr/bin/brumo /usr/share/applications/brumo.desktop /usr/share/man/man1/brumo.1.gz \
-  /usr/share/icons/hicolor/{16x16,32x32}/apps/brumo.png /usr/share/icons/hicolor/scalable/apps/brumo.svg; do
+app=/usr/share/metainfo/example.c_seed_8cbd9cf2.brumo.metainfo.xml
+for f in /usr/bin/brumo /usr/share/applications/example.c_seed_8cbd9cf2.brumo.desktop /usr/share/man/man1/brumo.1.gz \
+  /usr/share/icons/hicolor/{16x16,32x32}/apps/brumo.png /usr/share/icons/hicolor/scalable/apps/brumo.svg "$app"; do
   [ -f "$f" ] || fail "the package did not install $f"
 done
+appstreamcli validate --no-net "$app" >"$WORK/appstream.log" 2>&1 ||
+  fail "appstreamcli: $(cat "$WORK/appstream.log")"
 
 BRUMO=/usr/bin/brumo
 source "$SRC/tests/x11/e2e/lib.sh"

@@ -184,6 +184,9 @@ TEST_F(BrumoExeResources, TheVersionIsTheProjects) {
   ASSERT_TRUE(VerQueryValueW(info.data(), L"\\StringFileInfo\\040904B0\\OriginalFilename",
                              reinterpret_cast<void**>(&name), &length));
   EXPECT_EQ(std::wstring_view(name), L"brumo.exe");
+  ASSERT_TRUE(VerQueryValueW(info.data(), L"\\StringFileInfo\\040904B0\\LegalCopyright",
+                             reinterpret_cast<void**>(&name), &length));
+  EXPECT_TRUE(std::wstring_view(name).starts_with(L"Copyright (c) 2026 ")) << name;
 }
 
 }  // namespace
