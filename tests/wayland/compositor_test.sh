@@ -131,6 +131,9 @@ export WAYLAND_DISPLAY=${SWAYSOCK:+wayland-1}
 [ "$C" = sway ] || WAYLAND_DISPLAY=$SOCKET
 [ "$C" != sway ] || WAYLAND_DISPLAY=$(ls "$XDG_RUNTIME_DIR" | grep -m1 '^wayland-[0-9]*$')
 wait_for 30 x xdpyinfo || give_up "no Xwayland on $XDISPLAY: $(tail -3 "$LOG")"
+# Xwayland may be started apart from the compositor's own tree (wlroots'): ended by its PID too.
+xw=$(ss -xlpn 2>/dev/null | grep -F "/tmp/.X11-unix/X${XDISPLAY#:} " | grep -o 'pid=[0-9]*' | head -n1)
+[ -z "$xw" ] || PIDS+=("${xw#pid=}")
 echo "$C: Wayland display $WAYLAND_DISPLAY, Xwayland $XDISPLAY"
 
 # --- The compositor's own pointer and keys ---------------------------------------------------
@@ -263,7 +266,8 @@ for b in 1 2 3; do
   if [ -z "$POINTER" ]; then
     case $C in
       weston) result "$name" skip "weston has no input to drive: its Xwayland ends on XTEST input" ;;
-      *) result "$name" skip "no pointer input to drive here" ;;
+      kwin) result "$name" skip "no fake-input client: built without libwayland-dev and plasma-wayland-protocols" ;;
+      *) result "$name" skip "no pointer input to drive here (wayvnc missing or no pointer)" ;;
     esac
     continue
   fi
