@@ -38,6 +38,12 @@ cmake --build build-fuzz -j"$jobs"
 cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
 cmake --build build-win -j"$jobs"
 wait "$desktops_install" || { cat /tmp/brumo-desktops-install.log; exit 1; }
+# The Wayland compositors, without what they recommend (after the managers: one apt at a time).
+wayland=(mutter kwin-wayland sway weston xwayland wayvnc foot python3-gi gir1.2-glib-2.0
+  plasma-wayland-protocols libwayland-dev)
+dpkg-query -W "${wayland[@]}" >/dev/null 2>&1 || install_packages --no-install-recommends "${wayland[@]}"
+# KWin's fake-input client builds once the Wayland headers are there.
+cmake -S . -B build >/dev/null && cmake --build build -j"$jobs"
 
 echo "== Linux: unit, end-to-end, fault, desktop and package tests"
 ctest --test-dir build -j"$jobs" --output-on-failure

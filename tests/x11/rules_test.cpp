@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <utility>
 
 namespace brumo::x11 {
 namespace {
@@ -45,6 +46,31 @@ TEST(X11Input, EveryButtonPressesButTheWheelDoesNot) {
   EXPECT_EQ(ButtonFromX(8), MouseButton::kOther);
   EXPECT_EQ(ButtonFromX(9), MouseButton::kOther);
   for (unsigned int wheel : {4u, 5u, 6u, 7u}) EXPECT_FALSE(ButtonFromX(wheel).has_value()) << wheel;
+}
+
+// --- Moves handed to the window manager -------------------------------------------------------
+
+TEST(X11HandOff, TheClockMovesItselfOnlyWhereTheManagerLeftTheHeldButton) {
+  constexpr std::int64_t grace = kHandOffGraceNs;
+  // Released: over, whatever else happened.
+  EXPECT_EQ(NextHandOffStep({false, false, false, grace}), HandOffStep::kOver);
+  EXPECT_EQ(NextHandOffStep({false, true, true, 0}), HandOffStep::kOver);
+  // The manager moved the window or took the pointer: its move, however long it took.
+  EXPECT_EQ(NextHandOffStep({true, true, false, 0}), HandOffStep::kManagerMoves);
+  EXPECT_EQ(NextHandOffStep({true, false, true, 10 * grace}), HandOffStep::kManagerMoves);
+  // Neither: the manager has its time, then the clock moves itself.
+  EXPECT_EQ(NextHandOffStep({true, false, false, grace - 1}), HandOffStep::kWait);
+  EXPECT_EQ(NextHandOffStep({true, false, false, grace}), HandOffStep::kMoveSelf);
+}
+
+TEST(X11HandOff, ALeaveTakesThePointerOnlyOnAGrabOrWithThePointerInside) {
+  EXPECT_TRUE(PointerTakenByLeave(NotifyGrab, 500, 500, 330, 32));
+  EXPECT_TRUE(PointerTakenByLeave(NotifyNormal, 60, 15, 330, 32));
+  EXPECT_TRUE(PointerTakenByLeave(NotifyNormal, 0, 31, 330, 32));
+  for (auto [x, y] : {std::pair{330, 15}, {60, 32}, {-1, 15}, {60, -1}, {200, 300}}) {
+    EXPECT_FALSE(PointerTakenByLeave(NotifyNormal, x, y, 330, 32)) << x << "," << y;
+  }
+  EXPECT_FALSE(PointerTakenByLeave(NotifyUngrab, 400, 15, 330, 32));
 }
 
 // --- What the window manager is asked ----------------------------------------------------------

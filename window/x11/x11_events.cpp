@@ -32,6 +32,9 @@ void X11Window::Dispatch(XEvent& ev) {
     case MotionNotify:
       OnMotion(ev.xmotion);
       break;
+    case LeaveNotify:
+      OnLeave(ev.xcrossing);
+      break;
     case KeyPress:
       OnKeyPress(ev.xkey);
       break;
@@ -72,7 +75,7 @@ void X11Window::Dispatch(XEvent& ev) {
 void X11Window::OnButtonPress(const XButtonEvent& ev) {
   const std::optional<MouseButton> button = ButtonFromX(ev.button);
   if (!button || own_move_.active) return;
-  press_ = {ev.x_root, ev.y_root, ev.button, ev.time};
+  press_ = {ev.x_root, ev.y_root, ev.x_root - ev.x, ev.y_root - ev.y, ev.button, ev.time};
   handed_move_.pending = false;
   clock_.Press(ev.x - layout_.frame, ev.y - layout_.frame, *button, MaskFromState(ev.state));
 }
@@ -81,7 +84,13 @@ void X11Window::OnButtonRelease(const XButtonEvent& ev) {
   const std::optional<MouseButton> button = ButtonFromX(ev.button);
   if (!button) return;
   if (own_move_.active) {
-    if (ev.button == own_move_.button) own_move_.active = false;
+    if (ev.button == own_move_.button) {
+      own_move_.active = false;
+      if (own_move_.grabbed) {
+        XUngrabPointer(dpy_.get(), ev.time);
+        flush_ = true;
+      }
+    }
     return;
   }
   if (handed_move_.pending && ev.button == handed_move_.button) {
@@ -95,10 +104,17 @@ void X11Window::OnButtonRelease(const XButtonEvent& ev) {
 }
 
 void X11Window::OnMotion(const XMotionEvent& ev) {
-  if (!own_move_.active) return;
-  XMoveWindow(dpy_.get(), window_, own_move_.window_x + ev.x_root - own_move_.pointer_x,
-              own_move_.window_y + ev.y_root - own_move_.pointer_y);
-  flush_ = true;
+  if (handed_move_.pending) {
+    StepHandedMove(ev.state, ev.x_root - ev.x, ev.y_root - ev.y, ev.x_root, ev.y_root);
+  } else if (own_move_.active) {
+    FollowPointer(ev.x_root, ev.y_root);
+  }
+}
+
+void X11Window::OnLeave(const XCrossingEvent& ev) {
+  if (handed_move_.pending && PointerTakenByLeave(ev.mode, ev.x, ev.y, width_, height_)) {
+    handed_move_.taken = true;
+  }
 }
 
 void X11Window::OnKeyPress(XKeyEvent& ev) {
@@ -137,7 +153,7 @@ void X11Window::Sposta() {
     // Give up the press's implicit grab so that the window manager can take the pointer.
     XUngrabPointer(dpy, press_.time);
     SendMoveResize(kMoveResizeMove);
-    handed_move_ = {true, press_.button};
+    handed_move_ = {true, press_.button, false, MonotonicNow()};
     XFlush(dpy);
     return;
   }
@@ -146,7 +162,13 @@ void X11Window::Sposta() {
   int x = 0, y = 0;
   ::Window child = 0;
   XTranslateCoordinates(dpy, window_, root_, 0, 0, &x, &y, &child);
-  own_move_ = {true, press_.button, press_.x_root, press_.y_root, x, y};
+  own_move_ = {true, press_.button, press_.x_root, press_.y_root, x, y, false};
+}
+
+void X11Window::FollowPointer(int x_root, int y_root) {
+  XMoveWindow(dpy_.get(), window_, own_move_.window_x + x_root - own_move_.pointer_x,
+              own_move_.window_y + y_root - own_move_.pointer_y);
+  flush_ = true;
 }
 
 // Sends the window manager a _NET_WM_MOVERESIZE request for the press being handled.
@@ -170,10 +192,43 @@ void X11Window::WatchHandedMove() {
   int root_x = 0, root_y = 0, x = 0, y = 0;
   unsigned int state = 0;
   if (!XQueryPointer(dpy_.get(), window_, &root, &child, &root_x, &root_y, &x, &y, &state)) return;
-  if (state & mask) return;
-  handed_move_.pending = false;
-  SendMoveResize(kMoveResizeCancel);
-  flush_ = true;
+  StepHandedMove(state, root_x - x, root_y - y, root_x, root_y);
+}
+
+// Where the window is and which buttons are down, seen in an event or by the look above, tell
+// whether the manager took the move. One that has not, in its time, is left out of it: the
+// clock grabs the pointer, which a manager that has it already refuses, and follows it from
+// where the press began.
+void X11Window::StepHandedMove(unsigned int state, int window_x, int window_y, int x_root,
+                               int y_root) {
+  const HandOffStep step =
+      NextHandOffStep({(state & ButtonMaskOf(handed_move_.button)) != 0,
+                       window_x != press_.window_x || window_y != press_.window_y,
+                       handed_move_.taken, MonotonicNow() - handed_move_.since});
+  switch (step) {
+    case HandOffStep::kWait:
+      break;
+    case HandOffStep::kManagerMoves:
+      handed_move_.taken = true;
+      break;
+    case HandOffStep::kOver:
+      handed_move_.pending = false;
+      SendMoveResize(kMoveResizeCancel);
+      flush_ = true;
+      break;
+    case HandOffStep::kMoveSelf:
+      if (XGrabPointer(dpy_.get(), window_, False, ButtonReleaseMask | ButtonMotionMask,
+                       GrabModeAsync, GrabModeAsync, None, None, CurrentTime) != GrabSuccess) {
+        handed_move_.taken = true;
+        break;
+      }
+      handed_move_.pending = false;
+      own_move_ = {true,          press_.button,   press_.x_root,
+                   press_.y_root, press_.window_x, press_.window_y,
+                   true};
+      FollowPointer(x_root, y_root);
+      break;
+  }
 }
 
 }  // namespace brumo::x11

@@ -5,6 +5,7 @@
 
 #include <X11/Xlib.h>
 #include <sys/epoll.h>
+#include <time.h>
 
 #include <array>
 #include <cstdint>
@@ -12,6 +13,13 @@
 #include <string>
 
 namespace brumo::x11 {
+
+// The monotonic clock, in nanoseconds.
+inline std::int64_t MonotonicNow() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return std::int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
+}
 
 // An epoll set of descriptors, each added once with a tag that its events carry back.
 // Throws std::system_error.

@@ -64,6 +64,44 @@ constexpr unsigned int ButtonMaskOf(unsigned int button) {
   return button >= Button1 && button <= Button5 ? Button1Mask << (button - Button1) : 0;
 }
 
+// --- Moves handed to the window manager --------------------------------------------------------
+
+// How long a window manager has to take the pointer for a move it was asked for
+// (_NET_WM_MOVERESIZE) before the clock, its button still down, moves itself. A manager may not
+// start the move for every button: Mutter as a Wayland compositor starts it for the left one
+// alone, and leaves the pointer with the window for the others.
+inline constexpr std::int64_t kHandOffGraceNs = 200'000'000;
+
+// What the clock knows of a move handed to the window manager, from an event or a look at the
+// pointer, with nothing asked of the server for it.
+struct HandOffView {
+  bool button_down;     // the move's button is still held
+  bool window_moved;    // the window is no longer where the press found it
+  bool pointer_taken;   // the clock lost the pointer without it leaving the window
+  std::int64_t waited;  // nanoseconds since the move was handed over
+};
+
+enum class HandOffStep {
+  kWait,          // the manager may still take the pointer
+  kManagerMoves,  // it did: the clock only watches for the button to come up
+  kMoveSelf,      // it did not: the clock grabs the pointer and moves itself
+  kOver,          // the button is up
+};
+
+constexpr HandOffStep NextHandOffStep(const HandOffView& v) {
+  if (!v.button_down) return HandOffStep::kOver;
+  if (v.window_moved || v.pointer_taken) return HandOffStep::kManagerMoves;
+  return v.waited >= kHandOffGraceNs ? HandOffStep::kMoveSelf : HandOffStep::kWait;
+}
+
+// Whether a LeaveNotify at x, y (relative to a window of width x height) in `mode` says that
+// the pointer was taken from the window rather than moved out of it: an X window manager's grab
+// (NotifyGrab), or a Wayland compositor taking the pointer from Xwayland, which the clock sees
+// as a plain leave with the pointer still inside.
+constexpr bool PointerTakenByLeave(int mode, int x, int y, int width, int height) {
+  return mode == NotifyGrab || (x >= 0 && y >= 0 && x < width && y < height);
+}
+
 // --- Window-manager hints ----------------------------------------------------------------------
 
 // The atoms the shell uses, interned in one round trip; kAtomNames gives their names in this order.

@@ -23,12 +23,6 @@ bool SameReading(const ClockReading& a, const ClockReading& b) {
          a.month == b.month && a.year == b.year;
 }
 
-std::int64_t MonotonicNow() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return std::int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
-}
-
 Display* OpenDisplay() {
   Display* dpy = XOpenDisplay(nullptr);
   if (dpy == nullptr) {
@@ -132,9 +126,9 @@ void X11Window::CreateWindow() {
   attrs.border_pixel = 0;
   attrs.colormap = colormap_;
   // Structure: mapped, framed and moved by the manager; properties: the states it sets, and the
-  // server's time; visibility: covered by another window.
+  // server's time; visibility: covered by another window; leave: the pointer taken for a move.
   attrs.event_mask = ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask |
-                     ButtonMotionMask | StructureNotifyMask | PropertyChangeMask |
+                     ButtonMotionMask | LeaveWindowMask | StructureNotifyMask | PropertyChangeMask |
                      VisibilityChangeMask;
   window_ = XCreateWindow(dpy_.get(), root_, 0, 0, static_cast<unsigned>(width_),
                           static_cast<unsigned>(height_), 0, depth_, InputOutput, visual_,

@@ -93,18 +93,23 @@ class X11Window final : public Shell {
   // Colours the window draws with, allocated once.
   enum Colour : int { kFace, kRedText, kBlueText, kBlackText, kColourCount };
 
-  // The button press being handled, for the move that it may start.
+  // The button press being handled, for the move that it may start: where the pointer and the
+  // window were.
   struct Press {
     int x_root = 0, y_root = 0;
+    int window_x = 0, window_y = 0;
     unsigned int button = 0;
     Time time = CurrentTime;
   };
 
   // A move handed to the window manager, until its button comes up: if the clock sees that
   // release, the manager never took the pointer and would start the move with no button down.
+  // Until the manager shows that it took the move, the clock may find that it never will.
   struct HandedMove {
     bool pending = false;
     unsigned int button = 0;
+    bool taken = false;      // the manager took the pointer or moved the window
+    std::int64_t since = 0;  // when it was handed over, on the monotonic clock
   };
 
   // Where a move the program runs itself (no window manager to hand it to) started.
@@ -113,6 +118,7 @@ class X11Window final : public Shell {
     unsigned int button = 0;
     int pointer_x = 0, pointer_y = 0;
     int window_x = 0, window_y = 0;
+    bool grabbed = false;  // under a grab of the clock's own, not the press's
   };
 
   void CreateWindow();
@@ -149,12 +155,15 @@ class X11Window final : public Shell {
   void OnButtonPress(const XButtonEvent& ev);
   void OnButtonRelease(const XButtonEvent& ev);
   void OnMotion(const XMotionEvent& ev);
+  void OnLeave(const XCrossingEvent& ev);
   void OnKeyPress(XKeyEvent& ev);
   void OnClientMessage(const XClientMessageEvent& ev);
   void OnPropertyChange(const XPropertyEvent& ev);
   void RefuseSelectionRequest(const XSelectionRequestEvent& ev);
   void SendMoveResize(long direction);
   void WatchHandedMove();
+  void StepHandedMove(unsigned int state, int window_x, int window_y, int x_root, int y_root);
+  void FollowPointer(int x_root, int y_root);
 
   // The window manager and what it does with the window.
   bool ManagerSupports(AtomId atom);
