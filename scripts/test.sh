@@ -20,10 +20,11 @@ for loc in de_DE it_IT cs_CZ ko_KR; do
   fi
 done
 
-# The window managers of the desktop tests come with many packages: they install while the
-# trees build.
-install_packages --no-install-recommends xfwm4 metacity icewm fluxbox awesome fvwm twm xfonts-base kwin-x11 \
-  mutter dbus \
+# The window managers of the desktop tests and the Wayland compositors come with many packages:
+# they install while the trees build, without what they recommend.
+install_packages --no-install-recommends xfwm4 metacity icewm fluxbox awesome fvwm twm xfonts-base \
+  kwin-x11 mutter dbus kwin-wayland sway weston xwayland wayvnc foot python3-gi gir1.2-glib-2.0 \
+  plasma-wayland-protocols libwayland-dev \
   >/tmp/brumo-desktops-install.log 2>&1 &
 desktops_install=$!
 
@@ -38,10 +39,6 @@ cmake --build build-fuzz -j"$jobs"
 cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
 cmake --build build-win -j"$jobs"
 wait "$desktops_install" || { cat /tmp/brumo-desktops-install.log; exit 1; }
-# The Wayland compositors, without what they recommend (after the managers: one apt at a time).
-wayland=(mutter kwin-wayland sway weston xwayland wayvnc foot python3-gi gir1.2-glib-2.0
-  plasma-wayland-protocols libwayland-dev)
-dpkg-query -W "${wayland[@]}" >/dev/null 2>&1 || install_packages --no-install-recommends "${wayland[@]}"
 # KWin's fake-input client builds once the Wayland headers are there.
 cmake -S . -B build >/dev/null && cmake --build build -j"$jobs"
 
