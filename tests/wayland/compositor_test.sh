@@ -185,7 +185,9 @@ fi
 if [ "$C" = weston ]; then
   result "Alt+F4 right after start" skip "weston's Xwayland ends on XTEST input, and weston has no input of its own to drive"
 else
-  # XTEST keys reach the X client that the compositor gave the keyboard to.
+  # XTEST keys reach the X client that the compositor gave the keyboard to: once it is shown
+  # active, as a person would see it.
+  wait_for 10 x sh -c "[ \"\$(xdotool getactivewindow)\" = $BRUMO_WIN ]"
   x xdotool key alt+F4
   if wait_for 5 sh -c "! kill -0 $BRUMO_PID"; then result "Alt+F4 right after start" pass
   else result "Alt+F4 right after start" FAIL "the clock did not close"; fi
