@@ -89,8 +89,10 @@ case $C in
     command -v kwin_wayland >/dev/null || give_up "kwin_wayland is not installed"
     # The packaged binary carries a file capability that this machine may refuse: a copy runs.
     cp "$(command -v kwin_wayland)" "$T/kwin_wayland"
-    # What it starts is given its Xwayland's display.
-    printf '#!/bin/sh\necho "$DISPLAY" >%s\nexec sleep 600\n' "$T/display" >"$T/started"
+    # What it starts is given its Xwayland's display; KWin ends with it, and it ends with the
+    # test (KWin starts it out of the test's process tree).
+    printf '#!/bin/sh\necho "$DISPLAY" >%s/display\nwhile [ -d %s ]; do sleep 1; done\n' "$T" "$T" \
+      >"$T/started"
     chmod 755 "$T/started"
     # No desktop file names the test's fake-input client: no permission check.
     start env QT_QPA_PLATFORM=wayland KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 "$T/kwin_wayland" --virtual --xwayland --width 1280 \
