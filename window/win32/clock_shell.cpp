@@ -166,7 +166,7 @@ ClockShell::ClockShell(HINSTANCE instance)
       clock_window_(*this, dpi_, UserDateSeparator().view()) {}
 
 ClockShell::~ClockShell() {
-  timer_.Stop();
+  tick_timer_.Stop();
   if (window_ != nullptr) DestroyWindow(window_);
   UnregisterClassW(kClassName, instance_);
 }
@@ -208,16 +208,38 @@ int ClockShell::Run() {
   }
   if (!clock_window_.Load()) return 0;  // another copy is running
   if (!PrepareDrawing()) return Fail(L"Creating the fonts or the canvas");
-  timer_.Start(window_, kTimerId, kTimerMilliseconds);
+  Tick();
   ShowWindow(window_, SW_SHOW);
   UpdateWindow(window_);
 
+  // The messages, and the tick's waitable timer where it has one: a signalled timer comes first.
+  // A window timer comes as WM_TIMER.
   MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+  for (;;) {
+    HANDLE timer = tick_timer_.Waitable();
+    const DWORD woke = MsgWaitForMultipleObjectsEx(timer != nullptr ? 1 : 0, &timer, INFINITE,
+                                                   QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (woke == WAIT_FAILED) return Fail(L"MsgWaitForMultipleObjectsEx");
+    if (timer != nullptr && woke == WAIT_OBJECT_0) {
+      Tick();
+      continue;
+    }
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) return exit_code_;
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
   }
-  return exit_code_;
+}
+
+void ClockShell::Tick() {
+  if (window_ == nullptr) return;
+  clock_window_.Tick();
+  // Timed from after the reading, so never early for the tenth it aims at.
+  if (!tick_timer_.Set(window_, kTimerId, TickDelay(clock_.Subsecond()))) {
+    exit_code_ = Fail(L"Setting the tick's timer");
+    DestroyWindow(window_);
+  }
 }
 
 RECT ClockShell::OuterRect(int dpi) const {
@@ -295,7 +317,13 @@ LRESULT CALLBACK ClockShell::WindowProc(HWND window, UINT message, WPARAM wparam
 LRESULT ClockShell::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_TIMER:
-      if (wparam == kTimerId) clock_window_.Tick();
+      if (wparam == kTimerId) Tick();
+      return 0;
+    case WM_ENTERSIZEMOVE:
+    case WM_EXITSIZEMOVE:
+      // Windows' own loop runs the messages while the window moves: a window timer ticks there.
+      tick_timer_.SetModal(message == WM_ENTERSIZEMOVE);
+      Tick();
       return 0;
 
     case WM_PAINT:
@@ -333,12 +361,16 @@ LRESULT ClockShell::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       if (wparam == VK_F4) return 0;
       break;
 
+    // The clock set, or the machine woken: the new time at once, and the ticks on its tenths.
     case WM_TIMECHANGE:
-      clock_window_.Tick();
+      Tick();
       return 0;
+    case WM_POWERBROADCAST:
+      if (wparam == PBT_APMRESUMEAUTOMATIC) Tick();
+      return TRUE;
     case WM_SETTINGCHANGE:
       clock_window_.SetDateSeparator(UserDateSeparator().view());
-      clock_window_.Tick();
+      Tick();
       return 0;
 
     case WM_GETDPISCALEDSIZE: {
@@ -367,7 +399,7 @@ LRESULT ClockShell::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     }
 
     case WM_DESTROY:
-      timer_.Stop();
+      tick_timer_.Stop();
       PostQuitMessage(0);
       return 0;
   }

@@ -18,6 +18,7 @@
 #include "display/time_row.h"
 #include "window/clock_window.h"
 #include "window/win32/gdi.h"
+#include "window/win32/tick_timer.h"
 
 namespace brumo::win32 {
 
@@ -58,6 +59,8 @@ class ClockShell final : public Shell {
   RECT OuterRect(int dpi) const;
   // Lays the window out at `dpi`, the new one of its monitor.
   void TakeDpi(int dpi);
+  // Refreshes the labels from a reading of the clock, and sets the next tick from that reading.
+  void Tick();
   void Paint();
   void DrawLabel(HDC dc, const LabelSpec& spec) const;
 
@@ -74,7 +77,7 @@ class ClockShell final : public Shell {
   std::array<HFONT, kLabelCount> label_fonts_{};
   TextShifts shifts_{};  // where the time row's texts go, for the default font
   Canvas canvas_;
-  Timer timer_;
+  TickTimer tick_timer_;
 };
 
 }  // namespace brumo::win32
