@@ -63,7 +63,7 @@ LRESULT CALLBACK DriverProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 }
 
 // Runs the real shell, as brumo.exe does, with `check` run once its loop has started.
-void RunShellWith(const Check& check) {
+void RunShellWith(const Check& check, HighContrastQuery high_contrast = &HighContrastOn) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSW driver_class{};
   driver_class.lpfnWndProc = &DriverProc;
@@ -80,7 +80,7 @@ void RunShellWith(const Check& check) {
   ASSERT_NE(driver, nullptr) << GetLastError();
   PostMessageW(driver, kRunCheck, 0, 0);
   {
-    ClockShell shell(instance);
+    ClockShell shell(instance, high_contrast);
     EXPECT_EQ(shell.Run(), 0);
   }
   DestroyWindow(driver);
@@ -216,6 +216,32 @@ TEST(ShellMessages, ANewDateSeparatorShowsAtOnce) {
     EXPECT_NE(Shown(clock, date), before) << "the date was repainted with the old separator";
   });
   SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDATE, was);
+}
+
+// A high-contrast theme with a black face, as Windows' dark ones have, turned on while the clock
+// runs: the close glyph and the digits take the theme's text colour, where the designed black
+// and blue would vanish or barely show. Wine has no high-contrast mode: the shell is told one is
+// on.
+TEST(ShellMessages, AHighContrastThemeIsFollowed) {
+  if (std::getenv("BRUMO_PRIVATE_PREFIX") == nullptr) {
+    GTEST_SKIP() << "changes the system's colours: runs in a Wine prefix of its own";
+  }
+  const INT elements[] = {COLOR_BTNFACE, COLOR_BTNTEXT};
+  const COLORREF was[] = {GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_BTNTEXT)};
+  const COLORREF theme[] = {RGB(0, 0, 0), RGB(255, 255, 255)};
+  RunShellWith(
+      [&](HWND clock) {
+        // Sends every top-level window WM_SYSCOLORCHANGE.
+        ASSERT_TRUE(SetSysColors(2, elements, theme)) << GetLastError();
+        UpdateWindow(clock);
+        for (const LabelId id : {kEsci, kSec}) {
+          const std::vector<std::uint32_t> pixels = Shown(clock, LabelBox(id));
+          EXPECT_GT(std::count(pixels.begin(), pixels.end(), 0xFFFFFFu), 5)
+              << kLayout[id].name << " does not stand out from the black face";
+        }
+      },
+      [] { return true; });
+  SetSysColors(2, elements, was);
 }
 
 // Windows moves a per-monitor aware window to a monitor of another scale: it asks for the size

@@ -157,12 +157,24 @@ std::optional<DigitFace> MeasureDigits(HDC dc, HFONT font) {
   return face;
 }
 
+Rgb RgbOf(COLORREF color) {
+  return {GetRValue(color), GetGValue(color), GetBValue(color)};
+}
+
 }  // namespace
 
-ClockShell::ClockShell(HINSTANCE instance)
+bool HighContrastOn() {
+  HIGHCONTRASTW contrast{};
+  contrast.cbSize = sizeof contrast;
+  return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+         (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+ClockShell::ClockShell(HINSTANCE instance, HighContrastQuery high_contrast)
     : instance_(instance),
       dpi_functions_(LookUpDpiFunctions()),
       dpi_(SystemDpi()),
+      high_contrast_(high_contrast),
       clock_window_(*this, dpi_, UserDateSeparator().view()) {}
 
 ClockShell::~ClockShell() {
@@ -208,6 +220,7 @@ int ClockShell::Run() {
   }
   if (!clock_window_.Load()) return 0;  // another copy is running
   if (!PrepareDrawing()) return Fail(L"Creating the fonts or the canvas");
+  TakeColors();
   Tick();
   ShowWindow(window_, SW_SHOW);
   UpdateWindow(window_);
@@ -332,7 +345,7 @@ LRESULT ClockShell::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_ERASEBKGND:
       return 1;  // the paint covers every pixel
     case WM_SYSCOLORCHANGE:
-      InvalidateRect(window_, nullptr, FALSE);
+      TakeColors();
       return 0;
 
     case WM_LBUTTONDOWN:
@@ -369,6 +382,8 @@ LRESULT ClockShell::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       if (wparam == PBT_APMRESUMEAUTOMATIC) Tick();
       return TRUE;
     case WM_SETTINGCHANGE:
+      // A high-contrast theme turned on or off, or the regional settings changed, among others.
+      TakeColors();
       clock_window_.SetDateSeparator(UserDateSeparator().view());
       Tick();
       return 0;
@@ -447,16 +462,22 @@ bool ClockShell::PrepareDrawing() {
   return true;
 }
 
+void ClockShell::TakeColors() {
+  colors_ = LabelColors(high_contrast_(), RgbOf(GetSysColor(COLOR_BTNTEXT)));
+  if (window_ != nullptr) InvalidateRect(window_, nullptr, FALSE);
+}
+
 void ClockShell::DrawLabel(HDC dc, const LabelSpec& spec) const {
   const Box& box = clock_window_.Layout().boxes[spec.id];
   const RECT rect = RectOf(box);
-  if (spec.opaque) FillRect(dc, &rect, GetSysColorBrush(COLOR_3DFACE));
+  if (spec.opaque) FillRect(dc, &rect, GetSysColorBrush(COLOR_BTNFACE));
   // A UTF-16 text never has more units than its UTF-8 form has bytes.
   wchar_t text[LabelText::capacity()];
   const int length = ToUtf16(clock_window_.Texts()[spec.id], text, LabelText::capacity());
   if (length == 0) return;
   SelectObject(dc, label_fonts_[spec.id]);
-  SetTextColor(dc, RGB(spec.color.r, spec.color.g, spec.color.b));
+  const Rgb color = colors_[spec.id];
+  SetTextColor(dc, RGB(color.r, color.g, color.b));
   SIZE size{};
   GetTextExtentPoint32W(dc, text, length, &size);
   // Like any label, the text is cut at the box's edges. The time row's texts are moved across
@@ -473,7 +494,7 @@ void ClockShell::Paint() {
   const RECT& area = paint.rcPaint;
   if (canvas_ && area.right > area.left && area.bottom > area.top) {
     HDC dc = canvas_.dc();
-    FillRect(dc, &area, GetSysColorBrush(COLOR_3DFACE));
+    FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
     // Every label that reaches into the area is drawn whole over the fresh background; what falls
     // outside the area stays on the canvas and is never copied.
     const Box dirty{area.left, area.top, area.right - area.left, area.bottom - area.top};

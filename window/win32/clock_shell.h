@@ -29,9 +29,14 @@ struct DpiFunctions {
   BOOL(WINAPI* adjust_rect_for_dpi)(RECT*, DWORD, BOOL, DWORD, UINT) = nullptr;  // Windows 10 1607
 };
 
+// Whether the user has a high-contrast theme on (SPI_GETHIGHCONTRAST).
+bool HighContrastOn();
+using HighContrastQuery = bool (*)();
+
 class ClockShell final : public Shell {
  public:
-  explicit ClockShell(HINSTANCE instance);
+  // `high_contrast` says whether a high-contrast theme is on, as the system does by default.
+  explicit ClockShell(HINSTANCE instance, HighContrastQuery high_contrast = &HighContrastOn);
   ~ClockShell() override;
   ClockShell(const ClockShell&) = delete;
   ClockShell& operator=(const ClockShell&) = delete;
@@ -61,6 +66,8 @@ class ClockShell final : public Shell {
   void TakeDpi(int dpi);
   // Refreshes the labels from a reading of the clock, and sets the next tick from that reading.
   void Tick();
+  // The texts' colours for the theme now in use; the whole window is to be drawn again.
+  void TakeColors();
   void Paint();
   void DrawLabel(HDC dc, const LabelSpec& spec) const;
 
@@ -69,6 +76,8 @@ class ClockShell final : public Shell {
   DpiFunctions dpi_functions_;
   int dpi_;
   int exit_code_ = 0;
+  HighContrastQuery high_contrast_;
+  std::array<Rgb, kLabelCount> colors_{};
   LocalClock clock_;
   ClockWindow clock_window_;
   KernelHandle instance_mutex_;
