@@ -252,6 +252,12 @@ void ClockShell::Tick() {
   if (!tick_timer_.Set(window_, kTimerId, TickDelay(clock_.Subsecond()))) {
     exit_code_ = Fail(L"Setting the tick's timer");
     DestroyWindow(window_);
+    return;
+  }
+  // A changed text is drawn now, not once the loop finds nothing else to do.
+  if (repaint_pending_) {
+    repaint_pending_ = false;
+    UpdateWindow(window_);
   }
 }
 
@@ -300,14 +306,16 @@ void ClockShell::Close() {
   if (window_ != nullptr) DestroyWindow(window_);
 }
 
+// Only the changed labels' boxes: the paint draws every label that reaches into them whole, and
+// copies no more than they cover.
 void ClockShell::Repaint(LabelMask labels) {
   const ScaledLayout& layout = clock_window_.Layout();
-  const LabelMask boxes = WithOverlapping(layout, labels);
   for (int id = 0; id < kLabelCount; ++id) {
-    if ((boxes & Bit(LabelId(id))) == 0) continue;
+    if ((labels & Bit(LabelId(id))) == 0) continue;
     const RECT box = RectOf(layout.boxes[id]);
     InvalidateRect(window_, &box, FALSE);
   }
+  repaint_pending_ = true;
 }
 
 LRESULT CALLBACK ClockShell::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -76,6 +76,7 @@ class ClockShell final : public Shell {
   DpiFunctions dpi_functions_;
   int dpi_;
   int exit_code_ = 0;
+  bool repaint_pending_ = false;  // a text changed since the last tick
   HighContrastQuery high_contrast_;
   std::array<Rgb, kLabelCount> colors_{};
   LocalClock clock_;
