@@ -248,16 +248,16 @@ int ClockShell::Run() {
 void ClockShell::Tick() {
   if (window_ == nullptr) return;
   clock_window_.Tick();
-  // Timed from after the reading, so never early for the tenth it aims at.
-  if (!tick_timer_.Set(window_, kTimerId, TickDelay(clock_.Subsecond()))) {
-    exit_code_ = Fail(L"Setting the tick's timer");
-    DestroyWindow(window_);
-    return;
-  }
-  // A changed text is drawn now, not once the loop finds nothing else to do.
+  // A changed text is drawn now, not once the loop finds nothing else to do; the next tick is
+  // set after it. The tick just after each second is set by one that drew nothing.
   if (repaint_pending_) {
     repaint_pending_ = false;
     UpdateWindow(window_);
+  }
+  // Timed from after the reading, so never early for the tenth it aims at.
+  if (window_ != nullptr && !tick_timer_.Set(window_, kTimerId, TickDelay(clock_.Subsecond()))) {
+    exit_code_ = Fail(L"Setting the tick's timer");
+    DestroyWindow(window_);
   }
 }
 
