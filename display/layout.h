@@ -85,6 +85,15 @@ inline constexpr std::array<LabelSpec, kLabelCount> kLayout{{
     {kEsci, "lEsci", {312, 3, 9, 9}, "r", Align::kLeft, kBlack, kGlyphFont, true},
 }};
 
+// The colours the labels' texts are drawn in, on the system's face colour: each label's own as
+// designed; under a high-contrast theme, every one in the theme's button-text colour, which it
+// sets to stand out from its face.
+constexpr std::array<Rgb, kLabelCount> LabelColors(bool high_contrast, Rgb button_text) {
+  std::array<Rgb, kLabelCount> colors{};
+  for (const LabelSpec& spec : kLayout) colors[spec.id] = high_contrast ? button_text : spec.color;
+  return colors;
+}
+
 // Left edge of a text `advance` pixels wide aligned in `box`; a centred text's odd pixel goes to
 // its right.
 constexpr int TextLeft(const Box& box, Align align, int advance) {

@@ -22,6 +22,16 @@ TEST(Layout, At96DpiEveryBoxIsTheDesignedOne) {
   EXPECT_EQ(FontPixels(kGlyphFont.points, 96), 9.0);
 }
 
+TEST(Layout, HighContrastDrawsEveryTextInTheThemesTextColour) {
+  constexpr Rgb kWhite{255, 255, 255};
+  const std::array<Rgb, kLabelCount> designed = LabelColors(false, kWhite);
+  const std::array<Rgb, kLabelCount> themed = LabelColors(true, kWhite);
+  for (const LabelSpec& spec : kLayout) {
+    EXPECT_EQ(designed[spec.id], spec.color) << spec.name;
+    EXPECT_EQ(themed[spec.id], kWhite) << spec.name;
+  }
+}
+
 TEST(Layout, ScalesWithTheDisplayResolution) {
   struct Case {
     int dpi;

@@ -157,16 +157,28 @@ std::optional<DigitFace> MeasureDigits(HDC dc, HFONT font) {
   return face;
 }
 
+Rgb RgbOf(COLORREF color) {
+  return {GetRValue(color), GetGValue(color), GetBValue(color)};
+}
+
 }  // namespace
 
-ClockShell::ClockShell(HINSTANCE instance)
+bool HighContrastOn() {
+  HIGHCONTRASTW contrast{};
+  contrast.cbSize = sizeof contrast;
+  return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+         (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+ClockShell::ClockShell(HINSTANCE instance, HighContrastQuery high_contrast)
     : instance_(instance),
       dpi_functions_(LookUpDpiFunctions()),
       dpi_(SystemDpi()),
+      high_contrast_(high_contrast),
       clock_window_(*this, dpi_, UserDateSeparator().view()) {}
 
 ClockShell::~ClockShell() {
-  timer_.Stop();
+  tick_timer_.Stop();
   if (window_ != nullptr) DestroyWindow(window_);
   UnregisterClassW(kClassName, instance_);
 }
@@ -208,16 +220,45 @@ int ClockShell::Run() {
   }
   if (!clock_window_.Load()) return 0;  // another copy is running
   if (!PrepareDrawing()) return Fail(L"Creating the fonts or the canvas");
-  timer_.Start(window_, kTimerId, kTimerMilliseconds);
+  TakeColors();
+  Tick();
   ShowWindow(window_, SW_SHOW);
   UpdateWindow(window_);
 
+  // The messages, and the tick's waitable timer where it has one: a signalled timer comes first.
+  // A window timer comes as WM_TIMER.
   MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+  for (;;) {
+    HANDLE timer = tick_timer_.Waitable();
+    const DWORD woke = MsgWaitForMultipleObjectsEx(timer != nullptr ? 1 : 0, &timer, INFINITE,
+                                                   QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (woke == WAIT_FAILED) return Fail(L"MsgWaitForMultipleObjectsEx");
+    if (timer != nullptr && woke == WAIT_OBJECT_0) {
+      Tick();
+      continue;
+    }
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) return exit_code_;
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
   }
-  return exit_code_;
+}
+
+void ClockShell::Tick() {
+  if (window_ == nullptr) return;
+  clock_window_.Tick();
+  // A changed text is drawn now, not once the loop finds nothing else to do; the next tick is
+  // set after it. The tick just after each second is set by one that drew nothing.
+  if (repaint_pending_) {
+    repaint_pending_ = false;
+    UpdateWindow(window_);
+  }
+  // Timed from after the reading, so never early for the tenth it aims at.
+  if (window_ != nullptr && !tick_timer_.Set(window_, kTimerId, TickDelay(clock_.Subsecond()))) {
+    exit_code_ = Fail(L"Setting the tick's timer");
+    DestroyWindow(window_);
+  }
 }
 
 RECT ClockShell::OuterRect(int dpi) const {
@@ -265,14 +306,16 @@ void ClockShell::Close() {
   if (window_ != nullptr) DestroyWindow(window_);
 }
 
+// Only the changed labels' boxes: the paint draws every label that reaches into them whole, and
+// copies no more than they cover.
 void ClockShell::Repaint(LabelMask labels) {
   const ScaledLayout& layout = clock_window_.Layout();
-  const LabelMask boxes = WithOverlapping(layout, labels);
   for (int id = 0; id < kLabelCount; ++id) {
-    if ((boxes & Bit(LabelId(id))) == 0) continue;
+    if ((labels & Bit(LabelId(id))) == 0) continue;
     const RECT box = RectOf(layout.boxes[id]);
     InvalidateRect(window_, &box, FALSE);
   }
+  repaint_pending_ = true;
 }
 
 LRESULT CALLBACK ClockShell::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -295,7 +338,13 @@ LRESULT CALLBACK ClockShell::WindowProc(HWND window, UINT message, WPARAM wparam
 LRESULT ClockShell::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_TIMER:
-      if (wparam == kTimerId) clock_window_.Tick();
+      if (wparam == kTimerId) Tick();
+      return 0;
+    case WM_ENTERSIZEMOVE:
+    case WM_EXITSIZEMOVE:
+      // Windows' own loop runs the messages while the window moves: a window timer ticks there.
+      tick_timer_.SetModal(message == WM_ENTERSIZEMOVE);
+      Tick();
       return 0;
 
     case WM_PAINT:
@@ -304,7 +353,7 @@ LRESULT ClockShell::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_ERASEBKGND:
       return 1;  // the paint covers every pixel
     case WM_SYSCOLORCHANGE:
-      InvalidateRect(window_, nullptr, FALSE);
+      TakeColors();
       return 0;
 
     case WM_LBUTTONDOWN:
@@ -333,12 +382,18 @@ LRESULT ClockShell::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       if (wparam == VK_F4) return 0;
       break;
 
+    // The clock set, or the machine woken: the new time at once, and the ticks on its tenths.
     case WM_TIMECHANGE:
-      clock_window_.Tick();
+      Tick();
       return 0;
+    case WM_POWERBROADCAST:
+      if (wparam == PBT_APMRESUMEAUTOMATIC) Tick();
+      return TRUE;
     case WM_SETTINGCHANGE:
+      // A high-contrast theme turned on or off, or the regional settings changed, among others.
+      TakeColors();
       clock_window_.SetDateSeparator(UserDateSeparator().view());
-      clock_window_.Tick();
+      Tick();
       return 0;
 
     case WM_GETDPISCALEDSIZE: {
@@ -367,7 +422,7 @@ LRESULT ClockShell::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     }
 
     case WM_DESTROY:
-      timer_.Stop();
+      tick_timer_.Stop();
       PostQuitMessage(0);
       return 0;
   }
@@ -415,16 +470,22 @@ bool ClockShell::PrepareDrawing() {
   return true;
 }
 
+void ClockShell::TakeColors() {
+  colors_ = LabelColors(high_contrast_(), RgbOf(GetSysColor(COLOR_BTNTEXT)));
+  if (window_ != nullptr) InvalidateRect(window_, nullptr, FALSE);
+}
+
 void ClockShell::DrawLabel(HDC dc, const LabelSpec& spec) const {
   const Box& box = clock_window_.Layout().boxes[spec.id];
   const RECT rect = RectOf(box);
-  if (spec.opaque) FillRect(dc, &rect, GetSysColorBrush(COLOR_3DFACE));
+  if (spec.opaque) FillRect(dc, &rect, GetSysColorBrush(COLOR_BTNFACE));
   // A UTF-16 text never has more units than its UTF-8 form has bytes.
   wchar_t text[LabelText::capacity()];
   const int length = ToUtf16(clock_window_.Texts()[spec.id], text, LabelText::capacity());
   if (length == 0) return;
   SelectObject(dc, label_fonts_[spec.id]);
-  SetTextColor(dc, RGB(spec.color.r, spec.color.g, spec.color.b));
+  const Rgb color = colors_[spec.id];
+  SetTextColor(dc, RGB(color.r, color.g, color.b));
   SIZE size{};
   GetTextExtentPoint32W(dc, text, length, &size);
   // Like any label, the text is cut at the box's edges. The time row's texts are moved across
@@ -441,7 +502,7 @@ void ClockShell::Paint() {
   const RECT& area = paint.rcPaint;
   if (canvas_ && area.right > area.left && area.bottom > area.top) {
     HDC dc = canvas_.dc();
-    FillRect(dc, &area, GetSysColorBrush(COLOR_3DFACE));
+    FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
     // Every label that reaches into the area is drawn whole over the fresh background; what falls
     // outside the area stays on the canvas and is never copied.
     const Box dirty{area.left, area.top, area.right - area.left, area.bottom - area.top};

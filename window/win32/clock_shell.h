@@ -18,6 +18,7 @@
 #include "display/time_row.h"
 #include "window/clock_window.h"
 #include "window/win32/gdi.h"
+#include "window/win32/tick_timer.h"
 
 namespace brumo::win32 {
 
@@ -28,9 +29,14 @@ struct DpiFunctions {
   BOOL(WINAPI* adjust_rect_for_dpi)(RECT*, DWORD, BOOL, DWORD, UINT) = nullptr;  // Windows 10 1607
 };
 
+// Whether the user has a high-contrast theme on (SPI_GETHIGHCONTRAST).
+bool HighContrastOn();
+using HighContrastQuery = bool (*)();
+
 class ClockShell final : public Shell {
  public:
-  explicit ClockShell(HINSTANCE instance);
+  // `high_contrast` says whether a high-contrast theme is on, as the system does by default.
+  explicit ClockShell(HINSTANCE instance, HighContrastQuery high_contrast = &HighContrastOn);
   ~ClockShell() override;
   ClockShell(const ClockShell&) = delete;
   ClockShell& operator=(const ClockShell&) = delete;
@@ -58,6 +64,10 @@ class ClockShell final : public Shell {
   RECT OuterRect(int dpi) const;
   // Lays the window out at `dpi`, the new one of its monitor.
   void TakeDpi(int dpi);
+  // Refreshes the labels from a reading of the clock, and sets the next tick from that reading.
+  void Tick();
+  // The texts' colours for the theme now in use; the whole window is to be drawn again.
+  void TakeColors();
   void Paint();
   void DrawLabel(HDC dc, const LabelSpec& spec) const;
 
@@ -66,6 +76,9 @@ class ClockShell final : public Shell {
   DpiFunctions dpi_functions_;
   int dpi_;
   int exit_code_ = 0;
+  bool repaint_pending_ = false;  // a text changed since the last tick
+  HighContrastQuery high_contrast_;
+  std::array<Rgb, kLabelCount> colors_{};
   LocalClock clock_;
   ClockWindow clock_window_;
   KernelHandle instance_mutex_;
@@ -74,7 +87,7 @@ class ClockShell final : public Shell {
   std::array<HFONT, kLabelCount> label_fonts_{};
   TextShifts shifts_{};  // where the time row's texts go, for the default font
   Canvas canvas_;
-  Timer timer_;
+  TickTimer tick_timer_;
 };
 
 }  // namespace brumo::win32

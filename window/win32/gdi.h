@@ -106,26 +106,4 @@ class Canvas {
   HGDIOBJ first_font_ = nullptr;
 };
 
-// A window timer that stops when its owner goes.
-class Timer {
- public:
-  Timer() = default;
-  ~Timer() { Stop(); }
-  Timer(const Timer&) = delete;
-  Timer& operator=(const Timer&) = delete;
-
-  void Start(HWND window, UINT_PTR id, UINT milliseconds) {
-    Stop();
-    if (SetTimer(window, id, milliseconds, nullptr) != 0) window_ = window, id_ = id;
-  }
-  void Stop() {
-    if (window_ != nullptr) KillTimer(window_, id_);
-    window_ = nullptr;
-  }
-
- private:
-  HWND window_ = nullptr;
-  UINT_PTR id_ = 0;
-};
-
 }  // namespace brumo::win32
