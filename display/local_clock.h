@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "display/clock_reading.h"
+#include "phrase/clock_reading.h"
 #include "display/date_format.h"
 
 namespace brumo {

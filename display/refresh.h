@@ -5,7 +5,7 @@
 #include <array>
 #include <string_view>
 
-#include "display/clock_reading.h"
+#include "phrase/clock_reading.h"
 #include "display/layout.h"
 #include "display/text.h"
 #include "phrase/phrase.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "display/clock_reading.h"
+#include "phrase/clock_reading.h"
 
 namespace brumo {
 

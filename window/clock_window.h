@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "display/clock_reading.h"
+#include "phrase/clock_reading.h"
 #include "display/date_format.h"
 #include "display/layout.h"
 #include "display/refresh.h"

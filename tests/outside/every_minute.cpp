@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "display/clock_reading.h"
+#include "phrase/clock_reading.h"
 #include "phrase/phrase.h"
 
 namespace {
