@@ -330,6 +330,11 @@ void X11Window::PaintAll() {
     SetClip(std::span<const XRectangle>(&box, 1));
     DrawLabel(spec.id);
   }
+  // The whole drawing is also the window's background: the server paints it into whatever it
+  // exposes, the first map included, without waiting for the clock to answer an Expose. A
+  // compositor that shows the window's first frame and no other until it repaints (weston)
+  // shows the clock, not a black box.
+  XSetWindowBackgroundPixmap(dpy, window_, back_);
   CopyToWindow(0, 0, width_, height_);
 }
 
