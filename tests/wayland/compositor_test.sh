@@ -198,7 +198,19 @@ kill -0 $BRUMO_PID 2>/dev/null && kill $BRUMO_PID
 wait $BRUMO_PID 2>/dev/null
 start_brumo
 
-read -r X0 Y0 W H < <(geometry "$BRUMO_WIN")
+# Where the compositor has placed it: the same answer twice, a fifth of a second apart (sway
+# centres and pads a floating window after it maps).
+settled() {
+  local now last="" i
+  for i in $(seq 25); do
+    now=$(geometry "$BRUMO_WIN")
+    [ "$now" = "$last" ] && break
+    last=$now
+    sleep 0.2
+  done
+  read -r X0 Y0 W H <<<"$now"
+}
+settled
 if [ "$W $H" = "330 32" ]; then result "size 330x32" pass
 elif [ "$C" = sway ]; then result "size 330x32" xfail "sway makes it ${W}x$H: its floating windows' minimum size"
 else result "size 330x32" FAIL "${W}x$H"; fi
@@ -259,6 +271,7 @@ JS
 }
 # Whether the clock's face shows on sway's screen where the clock is.
 face_seen() {
+  settled
   as_user grim -g "$X0,$Y0 ${W}x32" -t ppm - | tail -c $((W * 32 * 3)) | od -An -tu1 -v -w3 |
     grep '240 240 240' >/dev/null # reads all, so that od meets no closed pipe
 }
@@ -276,7 +289,7 @@ else
       ;;
     sway)
       if ! command -v grim >/dev/null; then result "$name" skip "grim is not installed"
-      elif ! face_seen; then result "$name" FAIL "the clock's face is not seen even uncovered"
+      elif ! wait_for 10 face_seen; then result "$name" FAIL "the clock's face is not seen even uncovered"
       else
         native_over
         if ! wait_for 10 face_hidden; then result "$name" FAIL "sway kept it above after all"
