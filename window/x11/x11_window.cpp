@@ -23,12 +23,6 @@ bool SameReading(const ClockReading& a, const ClockReading& b) {
          a.month == b.month && a.year == b.year;
 }
 
-std::int64_t MonotonicNow() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return std::int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
-}
-
 Display* OpenDisplay() {
   Display* dpy = XOpenDisplay(nullptr);
   if (dpy == nullptr) {
@@ -42,33 +36,6 @@ Display* OpenDisplay() {
 }
 
 }  // namespace
-
-// --- Close signals -----------------------------------------------------------------------------
-
-CloseSignals::CloseSignals() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGINT);
-  // Blocked before anything else, so that a signal arriving during start-up waits for the loop.
-  sigprocmask(SIG_BLOCK, &set, nullptr);
-  fd_ = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
-  if (fd_ < 0) {
-    throw FatalError(std::string("cannot watch for signals: ") + std::strerror(errno),
-                     kExitStartFailed);
-  }
-}
-
-CloseSignals::~CloseSignals() {
-  if (fd_ >= 0) close(fd_);
-}
-
-bool CloseSignals::Drain() {
-  signalfd_siginfo info{};
-  bool any = false;
-  while (read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) any = true;
-  return any;
-}
 
 // --- Creation ----------------------------------------------------------------------------------
 
