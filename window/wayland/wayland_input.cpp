@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "relative-pointer-unstable-v1-client-protocol.h"
 #include "window/wayland/wayland_window.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 
@@ -35,6 +36,12 @@ const wl_pointer_listener kPointerListener{
     .axis_stop = [](void*, wl_pointer*, std::uint32_t, std::uint32_t) {},
     .axis_discrete = [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
     .axis_value120 = [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
+};
+
+const zwp_relative_pointer_v1_listener kRelativeListener{
+    .relative_motion = [](void* data, zwp_relative_pointer_v1*, std::uint32_t, std::uint32_t,
+                          wl_fixed_t dx, wl_fixed_t dy, wl_fixed_t,
+                          wl_fixed_t) { Self(data)->OnRelativeMotion(dx, dy); },
 };
 
 const wl_keyboard_listener kKeyboardListener{
@@ -68,7 +75,14 @@ void WaylandWindow::OnSeatCapabilities(std::uint32_t caps) {
   if (pointer && pointer_ == nullptr) {
     pointer_ = wl_seat_get_pointer(seat_);
     wl_pointer_add_listener(pointer_, &kPointerListener, this);
+    if (relative_manager_ != nullptr) {
+      relative_pointer_ =
+          zwp_relative_pointer_manager_v1_get_relative_pointer(relative_manager_, pointer_);
+      zwp_relative_pointer_v1_add_listener(relative_pointer_, &kRelativeListener, this);
+    }
   } else if (!pointer && pointer_ != nullptr) {
+    if (relative_pointer_ != nullptr) zwp_relative_pointer_v1_destroy(relative_pointer_);
+    relative_pointer_ = nullptr;
     wl_pointer_destroy(pointer_);
     pointer_ = nullptr;
     move_.active = false;
@@ -94,7 +108,17 @@ Point WaylandWindow::ClientPoint() const {
 void WaylandWindow::OnPointerMotion(wl_fixed_t x, wl_fixed_t y) {
   pointer_x_ = x;
   pointer_y_ = y;
-  if (move_.active) StepMove();
+  // Where the pointer's relative motion is reported, that alone moves the clock.
+  if (move_.active && relative_pointer_ == nullptr) StepMove();
+}
+
+// The pointer's own travel, whatever the compositor makes of the surface-local coordinates of a
+// surface that moves under a held button (sway keeps them relative to where it was at the press).
+void WaylandWindow::OnRelativeMotion(wl_fixed_t dx, wl_fixed_t dy) {
+  if (!move_.active) return;
+  move_.travel_x += wl_fixed_to_double(dx);
+  move_.travel_y += wl_fixed_to_double(dy);
+  StepMove();
 }
 
 void WaylandWindow::OnPointerButton(std::uint32_t button, bool pressed) {
@@ -118,6 +142,7 @@ void WaylandWindow::OnPointerButton(std::uint32_t button, bool pressed) {
 void WaylandWindow::Sposta() {
   move_.active = true;
   move_.margins_at_press = margins_;
+  move_.travel_x = move_.travel_y = 0;
   // Where the pointer is on the output: the surface-local point plus the margins that point was
   // measured against.
   move_.pointer_at_press = {applied_margins_.x + wl_fixed_to_int(pointer_x_),
@@ -125,15 +150,19 @@ void WaylandWindow::Sposta() {
 }
 
 void WaylandWindow::StepMove() {
-  const Point now{applied_margins_.x + wl_fixed_to_int(pointer_x_),
-                  applied_margins_.y + wl_fixed_to_int(pointer_y_)};
+  Point travel{static_cast<int>(std::lround(move_.travel_x)),
+               static_cast<int>(std::lround(move_.travel_y))};
+  if (relative_pointer_ == nullptr) {
+    // The surface-local point against the margins it was measured with, on the output.
+    travel = {applied_margins_.x + wl_fixed_to_int(pointer_x_) - move_.pointer_at_press.x,
+              applied_margins_.y + wl_fixed_to_int(pointer_y_) - move_.pointer_at_press.y};
+  }
   Point output{0, 0};
   for (const auto& o : outputs_) {
     if (o->entered || output.x == 0) output = o->Size();
   }
-  const Point margins = MoveMargins(
-      move_.margins_at_press, {now.x - move_.pointer_at_press.x, now.y - move_.pointer_at_press.y},
-      kClientWidth + 2 * kFrameWidth, kClientHeight + 2 * kFrameWidth, output.x, output.y);
+  const Point margins = MoveMargins(move_.margins_at_press, travel, kClientWidth + 2 * kFrameWidth,
+                                    kClientHeight + 2 * kFrameWidth, output.x, output.y);
   if (margins != margins_) CommitMargins(margins);
 }
 
@@ -141,8 +170,8 @@ void WaylandWindow::StepMove() {
 // the commit are still relative to the old position: a sync after the commit says when the
 // events that follow are relative to the new one.
 void WaylandWindow::CommitMargins(Point margins) {
-  if (in_flight_count_ == static_cast<int>(in_flight_.size()))
-    return;  // the next motion catches up
+  // Too many moves unanswered: the next motion catches up.
+  if (in_flight_count_ == static_cast<int>(in_flight_.size())) return;
   margins_ = margins;
   zwlr_layer_surface_v1_set_margin(layer_surface_, margins.y, 0, 0, margins.x);
   wl_surface_commit(surface_);

@@ -13,6 +13,7 @@
 
 #include "display/tick_schedule.h"
 #include "fractional-scale-v1-client-protocol.h"
+#include "relative-pointer-unstable-v1-client-protocol.h"
 #include "viewporter-client-protocol.h"
 #include "window/linux/file_pages.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
@@ -175,6 +176,9 @@ void WaylandWindow::OnGlobal(wl_registry* registry, std::uint32_t name, const ch
   } else if (is(wp_fractional_scale_manager_v1_interface)) {
     fractional_manager_ = static_cast<wp_fractional_scale_manager_v1*>(
         bind(wp_fractional_scale_manager_v1_interface, 1));
+  } else if (is(zwp_relative_pointer_manager_v1_interface)) {
+    relative_manager_ = static_cast<zwp_relative_pointer_manager_v1*>(
+        bind(zwp_relative_pointer_manager_v1_interface, 1));
   } else if (is(zxdg_output_manager_v1_interface)) {
     xdg_output_manager_ =
         static_cast<zxdg_output_manager_v1*>(bind(zxdg_output_manager_v1_interface, 2));
@@ -217,6 +221,7 @@ WaylandWindow::~WaylandWindow() {
   digits_font_.reset();
   phrase_font_.reset();
   if (fcft_ready_) brumo_text_fini();
+  if (relative_pointer_ != nullptr) zwp_relative_pointer_v1_destroy(relative_pointer_);
   if (pointer_ != nullptr) wl_pointer_destroy(pointer_);
   if (keyboard_ != nullptr) wl_keyboard_destroy(keyboard_);
   if (fractional_ != nullptr) wp_fractional_scale_v1_destroy(fractional_);
@@ -229,6 +234,7 @@ WaylandWindow::~WaylandWindow() {
   }
   if (xdg_output_manager_ != nullptr) zxdg_output_manager_v1_destroy(xdg_output_manager_);
   if (fractional_manager_ != nullptr) wp_fractional_scale_manager_v1_destroy(fractional_manager_);
+  if (relative_manager_ != nullptr) zwp_relative_pointer_manager_v1_destroy(relative_manager_);
   if (viewporter_ != nullptr) wp_viewporter_destroy(viewporter_);
   if (layer_shell_ != nullptr) zwlr_layer_shell_v1_destroy(layer_shell_);
   if (seat_ != nullptr) wl_seat_destroy(seat_);

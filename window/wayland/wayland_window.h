@@ -31,6 +31,8 @@ struct wp_fractional_scale_manager_v1;
 struct wp_fractional_scale_v1;
 struct zxdg_output_manager_v1;
 struct zxdg_output_v1;
+struct zwp_relative_pointer_manager_v1;
+struct zwp_relative_pointer_v1;
 
 namespace brumo::wayland {
 
@@ -92,6 +94,7 @@ class WaylandWindow final : public Shell {
   void OnSeatCapabilities(std::uint32_t caps);
   void OnPointerMotion(wl_fixed_t x, wl_fixed_t y);
   void OnPointerButton(std::uint32_t button, bool pressed);
+  void OnRelativeMotion(wl_fixed_t dx, wl_fixed_t dy);
   void OnKeymap(std::uint32_t format, int fd, std::uint32_t size);
   void OnKey(std::uint32_t key, bool pressed);
   void OnModifiers(std::uint32_t depressed, std::uint32_t latched, std::uint32_t locked,
@@ -123,7 +126,8 @@ class WaylandWindow final : public Shell {
     bool active = false;
     std::uint32_t button = 0;
     Point margins_at_press{};
-    Point pointer_at_press{};  // surface-local, logical pixels
+    Point pointer_at_press{};           // on the output, logical pixels
+    double travel_x = 0, travel_y = 0;  // the pointer's travel, from its relative motion
   };
 
   // Start-up.
@@ -172,6 +176,7 @@ class WaylandWindow final : public Shell {
   wp_viewporter* viewporter_ = nullptr;
   wp_fractional_scale_manager_v1* fractional_manager_ = nullptr;
   zxdg_output_manager_v1* xdg_output_manager_ = nullptr;
+  zwp_relative_pointer_manager_v1* relative_manager_ = nullptr;
   std::vector<std::unique_ptr<Output>> outputs_;
 
   wl_surface* surface_ = nullptr;
@@ -179,6 +184,7 @@ class WaylandWindow final : public Shell {
   wp_viewport* viewport_ = nullptr;
   wp_fractional_scale_v1* fractional_ = nullptr;
   wl_pointer* pointer_ = nullptr;
+  zwp_relative_pointer_v1* relative_pointer_ = nullptr;
   wl_keyboard* keyboard_ = nullptr;
   Owned<xkb_context> xkb_;
   Owned<xkb_keymap> keymap_;
