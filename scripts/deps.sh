@@ -61,4 +61,4 @@ install_packages() {
 
 # What building the clock needs.
 BUILD_PACKAGES=(build-essential cmake pkg-config libx11-dev libx11-xcb-dev libxft-dev libxrender-dev
-  fonts-liberation2)
+  fonts-liberation2 libwayland-dev wayland-protocols libxkbcommon-dev libfcft-dev libpixman-1-dev)

@@ -16,6 +16,7 @@
 #include "display/text.h"
 #include "display/tick_schedule.h"
 #include "window/clock_window.h"
+#include "window/linux/drawing.h"
 
 namespace brumo::x11 {
 
@@ -204,59 +205,5 @@ Text<24> WindowManagerSelectionName(int screen);
 // The dots per inch given by an Xft.dpi resource value, rounded to a whole number; the design's
 // 96 when the value is missing, not a number or not positive.
 int DpiFromResource(const char* value);
-
-// --- Memory ------------------------------------------------------------------------------------
-
-// A range of the process's addresses, [begin, end).
-struct AddressRange {
-  std::uintptr_t begin = 0;
-  std::uintptr_t end = 0;
-};
-
-// The mappings that `smaps` (the text of /proc/self/smaps) shows holding nothing but a file's own
-// pages: mapped from a file, never writable, and with no page the process made its own (a copy on
-// write, such as the loader's relocated pointers in a library). Their pages can leave the
-// process's page tables without loss: the kernel maps them again from the page cache when they
-// are next touched.
-std::vector<AddressRange> CleanFileMappings(std::string_view smaps);
-
-// --- Fonts -------------------------------------------------------------------------------------
-
-// fontconfig family asked for the window's default font. Arial has the dialog font's narrow
-// digits and fontconfig's metric aliases give its twin (Liberation Sans, Arimo); where neither is
-// installed the desktop's sans face stands in, and the size is fitted to that.
-inline constexpr std::string_view kDefaultFamily = "Arial";
-
-// The kind of face each font falls back on where its own family is missing altogether.
-inline constexpr std::string_view kPhraseGeneric = "serif";
-inline constexpr std::string_view kDefaultGeneric = "sans-serif";
-
-// Pixel size of a font given in points, at `dpi`, for fontconfig's pixelsize.
-constexpr double PixelSize(const FontSpec& font, int dpi) {
-  return font.points * dpi / 72.0;
-}
-
-// --- Drawing -----------------------------------------------------------------------------------
-
-// The colours of a raised dialog edge around the face (kFallbackFace).
-inline constexpr Rgb kEdgeLight{227, 227, 227};
-inline constexpr Rgb kEdgeHighlight{255, 255, 255};
-inline constexpr Rgb kEdgeShadow{160, 160, 160};
-inline constexpr Rgb kEdgeDarkShadow{105, 105, 105};
-
-struct FilledBox {
-  Box box;
-  Rgb color;
-};
-
-// The raised dialog frame of `frame` pixels around a window of width x height pixels, as boxes
-// to fill in order: the whole face, then an outer and an inner band, each light on the top and
-// left and dark on the bottom and right, the bottom and right ones owning the corners they share.
-std::vector<FilledBox> RaisedFrame(int width, int height, int frame, int dpi);
-
-// The close cross drawn where no Marlett font is installed: the same small diagonal cross as
-// Marlett's "r", 8 x 7 pixels of two-pixel strokes at 96 dpi, placed one pixel down in the
-// glyph's 9 x 9 box, scaled with `dpi`. One box per run of pixels, row by row.
-std::vector<Box> CloseCross(const Box& glyph_box, int dpi);
 
 }  // namespace brumo::x11

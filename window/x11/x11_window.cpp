@@ -37,33 +37,6 @@ Display* OpenDisplay() {
 
 }  // namespace
 
-// --- Close signals -----------------------------------------------------------------------------
-
-CloseSignals::CloseSignals() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGINT);
-  // Blocked before anything else, so that a signal arriving during start-up waits for the loop.
-  sigprocmask(SIG_BLOCK, &set, nullptr);
-  fd_ = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
-  if (fd_ < 0) {
-    throw FatalError(std::string("cannot watch for signals: ") + std::strerror(errno),
-                     kExitStartFailed);
-  }
-}
-
-CloseSignals::~CloseSignals() {
-  if (fd_ >= 0) close(fd_);
-}
-
-bool CloseSignals::Drain() {
-  signalfd_siginfo info{};
-  bool any = false;
-  while (read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) any = true;
-  return any;
-}
-
 // --- Creation ----------------------------------------------------------------------------------
 
 X11Window::X11Window()

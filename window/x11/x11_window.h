@@ -24,36 +24,6 @@
 
 namespace brumo::x11 {
 
-// A failure that ends the program, with the status it ends with.
-class FatalError : public std::runtime_error {
- public:
-  FatalError(const std::string& what, int status) : std::runtime_error(what), status_(status) {}
-  int status() const { return status_; }
-
- private:
-  int status_;
-};
-
-inline constexpr int kExitNoDisplay = 1;
-inline constexpr int kExitStartFailed = 2;
-
-// SIGTERM and SIGINT, blocked for the whole process and read from a signalfd that the event loop
-// polls: a close request like any other, with nothing shared with a signal handler.
-class CloseSignals {
- public:
-  CloseSignals();
-  ~CloseSignals();
-  CloseSignals(const CloseSignals&) = delete;
-  CloseSignals& operator=(const CloseSignals&) = delete;
-
-  int fd() const { return fd_; }
-  // Reads every pending signal; true when there was one.
-  bool Drain();
-
- private:
-  int fd_ = -1;
-};
-
 class X11Window final : public Shell {
  public:
   // Connects to the display named by DISPLAY and creates the window, hidden.
