@@ -23,7 +23,7 @@ done
 # The window managers of the desktop tests and the Wayland compositors come with many packages:
 # they install while the trees build, without what they recommend.
 install_packages --no-install-recommends xfwm4 metacity icewm fluxbox awesome fvwm twm xfonts-base \
-  kwin-x11 mutter dbus kwin-wayland sway weston xwayland wayvnc grim python3-gi gir1.2-glib-2.0 \
+  kwin-x11 mutter dbus kwin-wayland sway weston xwayland wayvnc grim foot python3-gi gir1.2-glib-2.0 \
   plasma-wayland-protocols libwayland-dev \
   >/tmp/brumo-desktops-install.log 2>&1 &
 desktops_install=$!

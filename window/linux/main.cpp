@@ -29,19 +29,22 @@ int OnConnectionLost(Display* /*dpy*/) {
   return 0;
 }
 
-// The shell for this session. X11 unless WAYLAND_DISPLAY names a compositor that offers layer
-// surfaces: only then is X11 asked whether it is there and keeps windows above.
+// The shell for this session. X11 unless WAYLAND_DISPLAY names a compositor: then X11 is asked
+// first whether it is there and keeps windows above (GNOME's and KDE's Xwayland do), and only
+// where it does not is the compositor asked for layer surfaces.
 brumo::ShellKind ChosenShell() {
 #ifdef BRUMO_WAYLAND_SHELL
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (wayland == nullptr || *wayland == '\0') return brumo::ShellKind::kX11;
   brumo::Session session;
-  session.layer_shell = brumo::wayland::CompositorOffersLayerShell();
-  if (!session.layer_shell) return brumo::ShellKind::kX11;
   const char* display = std::getenv("DISPLAY");
   if (display != nullptr && *display != '\0') {
     const brumo::x11::X11Presence x = brumo::x11::ProbeX11(kManagerPatience);
     session.x_reachable = x.reachable;
     session.x_keeps_above = x.keeps_above;
+    if (x.keeps_above) return brumo::ShellKind::kX11;
   }
+  session.layer_shell = brumo::wayland::CompositorOffersLayerShell();
   return brumo::ChooseShell(session);
 #else
   return brumo::ShellKind::kX11;
