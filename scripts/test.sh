@@ -21,8 +21,9 @@ for loc in de_DE it_IT cs_CZ ko_KR; do
 done
 
 # The window managers of the desktop tests and the Wayland compositors come with many packages:
-# they install while the trees build, without what they recommend.
-install_packages --no-install-recommends xfwm4 metacity icewm fluxbox awesome fvwm twm xfonts-base \
+# they install while the trees build, without what they recommend (but fluxbox's background
+# setter: without one, fluxbox pops up a message window at start that takes the focus).
+install_packages --no-install-recommends xfwm4 metacity icewm fluxbox hsetroot awesome fvwm twm xfonts-base \
   kwin-x11 mutter dbus kwin-wayland sway weston xwayland wayvnc grim foot python3-gi gir1.2-glib-2.0 \
   plasma-wayland-protocols libwayland-dev \
   >/tmp/brumo-desktops-install.log 2>&1 &
