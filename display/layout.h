@@ -123,6 +123,10 @@ struct ScaledLayout {
   int client_height = kClientHeight;
   int frame = kFrameWidth;
   std::array<Box, kLabelCount> boxes{};
+
+  // The whole window, the frame drawn around the client area included.
+  int WindowWidth() const { return client_width + 2 * frame; }
+  int WindowHeight() const { return client_height + 2 * frame; }
 };
 
 // The layout at `dpi`; a dpi below 1 is taken as 96.

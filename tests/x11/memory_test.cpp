@@ -12,7 +12,8 @@
 #include <sstream>
 #include <string>
 
-#include "window/x11/x11_loop.h"
+#include "window/linux/event_loop.h"
+#include "window/linux/file_pages.h"
 #include "window/x11/x11_rules.h"
 
 namespace brumo::x11 {

@@ -13,7 +13,8 @@
 #include <functional>
 #include <string>
 
-#include "window/x11/x11_loop.h"
+#include "window/linux/event_loop.h"
+#include "window/linux/file_pages.h"
 
 namespace brumo::x11 {
 namespace {

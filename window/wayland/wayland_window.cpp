@@ -364,8 +364,8 @@ void WaylandWindow::FollowScale() {
   scale120_ = scale120;
   dpi_ = (kDesignDpi * scale120 + 60) / 120;
   clock_.SetDpi(dpi_);
-  width_ = layout_.client_width + 2 * layout_.frame;
-  height_ = layout_.client_height + 2 * layout_.frame;
+  width_ = layout_.WindowWidth();
+  height_ = layout_.WindowHeight();
   const bool fractional = fractional_ != nullptr && preferred_scale120_ > 0;
   buffer_scale_ = fractional ? 1 : scale120 / 120;
   wl_surface_set_buffer_scale(surface_, buffer_scale_);
@@ -381,20 +381,8 @@ void WaylandWindow::FollowScale() {
 
 // --- Event loop --------------------------------------------------------------------------------
 
-namespace {
-
-// What each descriptor in the loop's epoll set is.
-enum WaitTag : std::uint32_t { kWaitDisplay, kWaitSignals, kWaitZoneFile, kWaitMounts };
-
-bool SameReading(const ClockReading& a, const ClockReading& b) {
-  return a.second == b.second && a.minute == b.minute && a.hour == b.hour && a.day == b.day &&
-         a.month == b.month && a.year == b.year;
-}
-
-}  // namespace
-
 int WaylandWindow::Run() {
-  reading_ = local_clock_.Now();
+  loop_.ReadNow();
   if (!clock_.Load()) return 0;
   if (!brumo_text_init()) {
     throw FatalError("cannot set up the font rasterizer (fcft)", kExitStartFailed);
@@ -402,78 +390,35 @@ int WaylandWindow::Run() {
   fcft_ready_ = true;
   xkb_.reset(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
   CreateSurface();
-  while (running_ && !configured_) {
+  while (loop_.Running() && !configured_) {
     if (wl_display_dispatch(display_) < 0) ConnectionLost();
   }
   // Start-up is over: the files' pages it touched leave the process, and what it freed goes back
   // to the system.
   ReleaseFilePages();
   malloc_trim(0);
-
-  wait_.Add(wl_display_get_fd(display_), EPOLLIN, kWaitDisplay);
-  wait_.Add(signals_.fd(), EPOLLIN, kWaitSignals);
-  if (zone_.Active()) {
-    wait_.Add(zone_.NotifyFd(), EPOLLIN, kWaitZoneFile);
-    wait_.Add(zone_.MountsFd(), EPOLLPRI, kWaitMounts);
-    local_clock_.SetZoneWatched(true);
-  }
-  std::int64_t due = 0;
-  bool tick_due = true;
-  while (running_) {
-    // Whatever the last read brought, handled; what the handling sent, sent.
-    if (wl_display_dispatch_pending(display_) < 0) ConnectionLost();
-    std::int64_t now = 0;
-    if (!tick_due) {
-      now = MonotonicNow();
-      tick_due = now >= due;
-    }
-    if (running_ && tick_due) {
-      tick_due = false;
-      // Nine ticks in ten read the second the last one did: those go back to sleep at once.
-      const ClockReading reading = local_clock_.Now();
-      if (!SameReading(reading, reading_)) {
-        reading_ = reading;
-        clock_.Tick();
-      }
-      now = MonotonicNow();
-      due = now + TickDelay(local_clock_.Subsecond());
-    }
-    if (!running_) break;
-    if (wl_display_flush(display_) < 0 && errno != EAGAIN) ConnectionLost();
-    // Reads only after announcing it, so that no event is read behind the loop's back.
-    if (wl_display_prepare_read(display_) != 0) continue;
-    const std::span<const epoll_event> ready = wait_.Wait(due - now);
-    tick_due = ready.empty();
-    bool readable = false, zone = false;
-    for (const epoll_event& ev : ready) {
-      switch (ev.data.u32) {
-        case kWaitDisplay:
-          readable = true;
-          break;
-        case kWaitSignals:
-          if (signals_.Drain()) Close();
-          break;
-        case kWaitZoneFile:
-          zone = zone_.TakeNotices() || zone;
-          break;
-        case kWaitMounts:
-          zone = true;
-          break;
-        default:
-          break;
-      }
-    }
-    if (readable) {
-      if (wl_display_read_events(display_) < 0) ConnectionLost();
-    } else {
-      wl_display_cancel_read(display_);
-    }
-    if (zone) {
-      zone_.Rewatch();
-      local_clock_.ZoneMayHaveChanged();
-    }
-  }
+  loop_.Run(*this);
   return 0;
+}
+
+// Whatever the last read brought, handled.
+void WaylandWindow::HandleEvents() {
+  if (wl_display_dispatch_pending(display_) < 0) ConnectionLost();
+}
+
+// What the handling and the tick sent, sent; then the read announced, so that no event is read
+// behind the loop's back. False where events are queued already.
+bool WaylandWindow::ReadyToWait() {
+  if (wl_display_flush(display_) < 0 && errno != EAGAIN) ConnectionLost();
+  return wl_display_prepare_read(display_) == 0;
+}
+
+void WaylandWindow::AfterWait(bool readable) {
+  if (!readable) {
+    wl_display_cancel_read(display_);
+  } else if (wl_display_read_events(display_) < 0) {
+    ConnectionLost();
+  }
 }
 
 }  // namespace brumo::wayland

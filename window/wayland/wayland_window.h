@@ -14,11 +14,10 @@
 #include <memory>
 #include <vector>
 
-#include "display/local_clock.h"
 #include "display/time_row.h"
 #include "window/clock_window.h"
+#include "window/linux/clock_loop.h"
 #include "window/linux/drawing.h"
-#include "window/linux/event_loop.h"
 #include "window/wayland/text_raster.h"
 #include "window/wayland/wayland_rules.h"
 
@@ -40,7 +39,7 @@ namespace brumo::wayland {
 // of shell, before any window is made. False where it cannot be reached.
 bool CompositorOffersLayerShell();
 
-class WaylandWindow final : public Shell {
+class WaylandWindow final : public Shell, private LoopClient {
  public:
   // Connects to the compositor named by WAYLAND_DISPLAY and learns what it offers.
   // Throws FatalError.
@@ -55,11 +54,11 @@ class WaylandWindow final : public Shell {
 
   // Shell
   bool AnotherCopyRunning() override;
-  ClockReading ReadClock() override { return reading_; }
+  ClockReading ReadClock() override { return loop_.Reading(); }
   NativeHandle Handle() const override { return reinterpret_cast<NativeHandle>(surface_); }
   void OnTop(NativeHandle handle, bool flag) override;
   void Sposta() override;
-  void Close() override { running_ = false; }
+  void Close() override { loop_.Stop(); }
   void Repaint(LabelMask labels) override;
 
   // What the clock knows of an output: its integer scale and its size in logical pixels.
@@ -103,6 +102,13 @@ class WaylandWindow final : public Shell {
   void OnMoveApplied();
 
  private:
+  // LoopClient
+  int ConnectionFd() const override { return wl_display_get_fd(display_); }
+  void HandleEvents() override;
+  void OnNewSecond() override { clock_.Tick(); }
+  bool ReadyToWait() override;
+  void AfterWait(bool readable) override;
+
   struct Deleter {
     void operator()(xkb_context* p) const { xkb_context_unref(p); }
     void operator()(xkb_keymap* p) const { xkb_keymap_unref(p); }
@@ -161,9 +167,7 @@ class WaylandWindow final : public Shell {
   void CommitMargins(Point margins);
 
   // Declared in the order they are made; destroyed in reverse, the connection last of all.
-  CloseSignals signals_;
-  ZoneWatch zone_;
-  EventWait wait_;
+  ClockLoop loop_;
   int lock_fd_ = -1;
   wl_display* display_ = nullptr;
   wl_registry* registry_ = nullptr;
@@ -225,10 +229,6 @@ class WaylandWindow final : public Shell {
   std::array<Point, 16> in_flight_{};  // committed margins whose commit is not yet known applied
   int in_flight_head_ = 0, in_flight_count_ = 0;
   Move move_;
-
-  LocalClock local_clock_;
-  ClockReading reading_;
-  bool running_ = true;
 };
 
 }  // namespace brumo::wayland

@@ -58,29 +58,28 @@ int X11Window::WatchedXftDpi(Display* dpy, ::Window root) {
 
 void X11Window::OnRootPropertyChange(const XPropertyEvent& ev) {
   // Every property of the root reports here; only the resource database is read, on its change.
-  if (ev.window != root_ || ev.atom != XA_RESOURCE_MANAGER) return;
-  FollowDpi(ReadXftDpi(dpy_.get(), root_));
+  if (ev.window != conn_.root() || ev.atom != XA_RESOURCE_MANAGER) return;
+  FollowDpi(ReadXftDpi(conn_.dpy(), conn_.root()));
 }
 
 // Lays the clock out at `dpi`: the core scales the layout, the fonts are fitted again and the
 // window takes its new size where its top-left corner is, painted once.
 void X11Window::FollowDpi(int dpi) {
   if (dpi == dpi_) return;
-  Display* dpy = dpy_.get();
+  Display* dpy = conn_.dpy();
   dpi_ = dpi;
   clock_.SetDpi(dpi);
-  width_ = layout_.client_width + 2 * layout_.frame;
-  height_ = layout_.client_height + 2 * layout_.frame;
-  MakeDrawing();
+  painter_.Make(dpi);
 
   // The fixed size is told before it is asked for: a manager holds a window to its hints.
   XSizeHints size = SizeHints();
-  XSetWMNormalHints(dpy, window_, &size);
+  XSetWMNormalHints(dpy, window_.id, &size);
   // A size alone: the window keeps its top-left corner where it is.
-  XResizeWindow(dpy, window_, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
+  XResizeWindow(dpy, window_.id, static_cast<unsigned>(layout_.WindowWidth()),
+                static_cast<unsigned>(layout_.WindowHeight()));
   // The whole buffer, copied now and again for what the resize exposes.
-  PaintAll();
-  flush_ = true;
+  painter_.PaintAll();
+  conn_.WillSend();
 }
 
 }  // namespace brumo::x11

@@ -8,20 +8,21 @@
 
 namespace brumo::x11 {
 
-void X11Window::DispatchQueued() {
-  Display* dpy = dpy_.get();
-  while (running_ && QLength(dpy) > 0) {
-    XEvent ev;
-    XNextEvent(dpy, &ev);
-    Dispatch(ev);
-  }
+void X11Window::HandleEvents() {
+  if (!conn_.TakeIn()) return;
+  XEvent ev;
+  while (loop_.Running() && conn_.Next(ev)) Dispatch(ev);
+}
+
+// On every tick while a move handed to the manager may outlive its button.
+void X11Window::AfterTick() {
+  if (handed_move_.pending) WatchHandedMove();
 }
 
 void X11Window::Dispatch(XEvent& ev) {
   switch (ev.type) {
     case Expose:
-      CopyToWindow(ev.xexpose.x, ev.xexpose.y, ev.xexpose.width, ev.xexpose.height);
-      flush_ = true;
+      painter_.CopyToWindow(ev.xexpose.x, ev.xexpose.y, ev.xexpose.width, ev.xexpose.height);
       break;
     case ButtonPress:
       OnButtonPress(ev.xbutton);
@@ -63,8 +64,8 @@ void X11Window::Dispatch(XEvent& ev) {
     case VisibilityNotify:
       // Covered by another window, under a manager that does not keep the clock above.
       if (raise_self_ && ev.xvisibility.state != VisibilityUnobscured) {
-        XRaiseWindow(dpy_.get(), window_);
-        flush_ = true;
+        XRaiseWindow(conn_.dpy(), window_.id);
+        conn_.WillSend();
       }
       break;
     default:
@@ -87,8 +88,8 @@ void X11Window::OnButtonRelease(const XButtonEvent& ev) {
     if (ev.button == own_move_.button) {
       own_move_.active = false;
       if (own_move_.grabbed) {
-        XUngrabPointer(dpy_.get(), ev.time);
-        flush_ = true;
+        XUngrabPointer(conn_.dpy(), ev.time);
+        conn_.WillSend();
       }
     }
     return;
@@ -98,7 +99,7 @@ void X11Window::OnButtonRelease(const XButtonEvent& ev) {
     // already happened, and drag the window after the pointer until the next click.
     handed_move_.pending = false;
     SendMoveResize(kMoveResizeCancel);
-    flush_ = true;
+    conn_.WillSend();
   }
   clock_.Release(ev.x - layout_.frame, ev.y - layout_.frame, *button, MaskFromState(ev.state));
 }
@@ -112,7 +113,8 @@ void X11Window::OnMotion(const XMotionEvent& ev) {
 }
 
 void X11Window::OnLeave(const XCrossingEvent& ev) {
-  if (handed_move_.pending && PointerTakenByLeave(ev.mode, ev.x, ev.y, width_, height_)) {
+  if (handed_move_.pending &&
+      PointerTakenByLeave(ev.mode, ev.x, ev.y, layout_.WindowWidth(), layout_.WindowHeight())) {
     handed_move_.taken = true;
   }
 }
@@ -124,8 +126,8 @@ void X11Window::OnKeyPress(XKeyEvent& ev) {
 }
 
 void X11Window::OnClientMessage(const XClientMessageEvent& ev) {
-  if (ev.message_type == atoms_[kWmProtocols] && ev.format == 32 &&
-      static_cast<::Atom>(ev.data.l[0]) == atoms_[kWmDeleteWindow]) {
+  if (ev.message_type == conn_.atom(kWmProtocols) && ev.format == 32 &&
+      static_cast<::Atom>(ev.data.l[0]) == conn_.atom(kWmDeleteWindow)) {
     Close();
   }
 }
@@ -140,16 +142,17 @@ void X11Window::RefuseSelectionRequest(const XSelectionRequestEvent& ev) {
   reply.xselection.target = ev.target;
   reply.xselection.property = None;
   reply.xselection.time = ev.time;
-  XSendEvent(dpy_.get(), ev.requestor, False, NoEventMask, &reply);
-  flush_ = true;
+  XSendEvent(conn_.dpy(), ev.requestor, False, NoEventMask, &reply);
+  conn_.WillSend();
 }
 
 // --- Moves -------------------------------------------------------------------------------------
 
 void X11Window::Sposta() {
-  Display* dpy = dpy_.get();
+  Display* dpy = conn_.dpy();
   // A manager that ended may leave its _NET_SUPPORTED behind, but never its WM_Sn selection.
-  if (XGetSelectionOwner(dpy, wm_selection_) != None && ManagerSupports(kNetWmMoveResize)) {
+  if (XGetSelectionOwner(dpy, conn_.ManagerSelection()) != None &&
+      ManagerSupports(kNetWmMoveResize)) {
     // Give up the press's implicit grab so that the window manager can take the pointer.
     XUngrabPointer(dpy, press_.time);
     SendMoveResize(kMoveResizeMove);
@@ -161,14 +164,14 @@ void X11Window::Sposta() {
   // the button comes up.
   int x = 0, y = 0;
   ::Window child = 0;
-  XTranslateCoordinates(dpy, window_, root_, 0, 0, &x, &y, &child);
+  XTranslateCoordinates(dpy, window_.id, conn_.root(), 0, 0, &x, &y, &child);
   own_move_ = {true, press_.button, press_.x_root, press_.y_root, x, y, false};
 }
 
 void X11Window::FollowPointer(int x_root, int y_root) {
-  XMoveWindow(dpy_.get(), window_, own_move_.window_x + x_root - own_move_.pointer_x,
+  XMoveWindow(conn_.dpy(), window_.id, own_move_.window_x + x_root - own_move_.pointer_x,
               own_move_.window_y + y_root - own_move_.pointer_y);
-  flush_ = true;
+  conn_.WillSend();
 }
 
 // Sends the window manager a _NET_WM_MOVERESIZE request for the press being handled.
@@ -191,7 +194,8 @@ void X11Window::WatchHandedMove() {
   ::Window root = 0, child = 0;
   int root_x = 0, root_y = 0, x = 0, y = 0;
   unsigned int state = 0;
-  if (!XQueryPointer(dpy_.get(), window_, &root, &child, &root_x, &root_y, &x, &y, &state)) return;
+  if (!XQueryPointer(conn_.dpy(), window_.id, &root, &child, &root_x, &root_y, &x, &y, &state))
+    return;
   StepHandedMove(state, root_x - x, root_y - y, root_x, root_y);
 }
 
@@ -214,10 +218,10 @@ void X11Window::StepHandedMove(unsigned int state, int window_x, int window_y, i
     case HandOffStep::kOver:
       handed_move_.pending = false;
       SendMoveResize(kMoveResizeCancel);
-      flush_ = true;
+      conn_.WillSend();
       break;
     case HandOffStep::kMoveSelf:
-      if (XGrabPointer(dpy_.get(), window_, False, ButtonReleaseMask | ButtonMotionMask,
+      if (XGrabPointer(conn_.dpy(), window_.id, False, ButtonReleaseMask | ButtonMotionMask,
                        GrabModeAsync, GrabModeAsync, None, None, CurrentTime) != GrabSuccess) {
         handed_move_.taken = true;
         break;

@@ -13,12 +13,13 @@ namespace brumo::x11 {
 void X11Window::SendClientMessage(AtomId type, std::array<long, 5> data) {
   XEvent ev{};
   ev.xclient.type = ClientMessage;
-  ev.xclient.window = window_;
-  ev.xclient.message_type = atoms_[type];
+  ev.xclient.window = window_.id;
+  ev.xclient.message_type = conn_.atom(type);
   ev.xclient.format = 32;
   std::copy(data.begin(), data.end(), ev.xclient.data.l);
-  XSendEvent(dpy_.get(), root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
-  flush_ = true;
+  XSendEvent(conn_.dpy(), conn_.root(), False, SubstructureRedirectMask | SubstructureNotifyMask,
+             &ev);
+  conn_.WillSend();
 }
 
 namespace {
@@ -45,11 +46,11 @@ bool ListHolds(Display* dpy, ::Window window, ::Atom property, ::Atom atom) {
 }  // namespace
 
 bool X11Window::ManagerSupports(AtomId atom) {
-  return ListHolds(dpy_.get(), root_, atoms_[kNetSupported], atoms_[atom]);
+  return ListHolds(conn_.dpy(), conn_.root(), conn_.atom(kNetSupported), conn_.atom(atom));
 }
 
 bool X11Window::HasNetWmState(AtomId state) {
-  return ListHolds(dpy_.get(), window_, atoms_[kNetWmState], atoms_[state]);
+  return ListHolds(conn_.dpy(), window_.id, conn_.atom(kNetWmState), conn_.atom(state));
 }
 
 void X11Window::OnMapped() {
@@ -67,36 +68,37 @@ void X11Window::OnMapped() {
 // again what the window asks for, which it may not have read from the properties the last one
 // left.
 void X11Window::OnReparented(::Window parent) {
-  const bool new_manager = shown_once_ && parent != root_ && parent != parent_;
+  const bool new_manager = shown_once_ && parent != conn_.root() && parent != parent_;
   parent_ = parent;
   if (!new_manager) return;
   SendClientMessage(kNetWmDesktop, {static_cast<long>(kAllDesktops), kSourceApplication, 0, 0, 0});
-  SendClientMessage(kNetWmState, {kNetWmStateAdd, static_cast<long>(atoms_[kNetWmStateSticky]),
-                                  topmost_ ? static_cast<long>(atoms_[kNetWmStateAbove]) : 0,
+  SendClientMessage(kNetWmState, {kNetWmStateAdd, static_cast<long>(conn_.atom(kNetWmStateSticky)),
+                                  topmost_ ? static_cast<long>(conn_.atom(kNetWmStateAbove)) : 0,
                                   kSourceApplication, 0});
   KeepAboveCheck();
 }
 
 void X11Window::OnPropertyChange(const XPropertyEvent& ev) {
   server_time_ = ev.time;
-  if (ev.window == root_) {
+  if (ev.window == conn_.root()) {
     OnRootPropertyChange(ev);
     return;
   }
   // The manager wrote the window's states: it may have dropped the one that keeps it above.
-  if (ev.window == window_ && ev.atom == atoms_[kNetWmState] && shown_once_) KeepAboveCheck();
+  if (ev.window == window_.id && ev.atom == conn_.atom(kNetWmState) && shown_once_)
+    KeepAboveCheck();
 }
 
 // Where no manager keeps the window above (none lists the state, or it dropped it from the
 // window's states), the window raises itself whenever another one covers it; where one does, the
 // clock leaves the stacking to it.
 void X11Window::KeepAboveCheck() {
-  const bool kept = XGetSelectionOwner(dpy_.get(), wm_selection_) != None &&
+  const bool kept = XGetSelectionOwner(conn_.dpy(), conn_.ManagerSelection()) != None &&
                     ManagerSupports(kNetWmStateAbove) && HasNetWmState(kNetWmStateAbove);
   const bool raise = topmost_ && !kept;
   if (raise && !raise_self_) {
-    XRaiseWindow(dpy_.get(), window_);
-    flush_ = true;
+    XRaiseWindow(conn_.dpy(), window_.id);
+    conn_.WillSend();
   }
   raise_self_ = raise;
 }
@@ -111,14 +113,14 @@ void X11Window::EndStartupFeedback() {
   for (std::size_t at = 0; at < text.size(); at += kStartupChunk) {
     XEvent ev{};
     ev.xclient.type = ClientMessage;
-    ev.xclient.window = window_;
-    ev.xclient.message_type = atoms_[at == 0 ? kNetStartupInfoBegin : kNetStartupInfo];
+    ev.xclient.window = window_.id;
+    ev.xclient.message_type = conn_.atom(at == 0 ? kNetStartupInfoBegin : kNetStartupInfo);
     ev.xclient.format = 8;
     const std::string_view piece = text.substr(at, kStartupChunk);
     std::copy(piece.begin(), piece.end(), ev.xclient.data.b);
-    XSendEvent(dpy_.get(), root_, False, PropertyChangeMask, &ev);
+    XSendEvent(conn_.dpy(), conn_.root(), False, PropertyChangeMask, &ev);
   }
-  flush_ = true;
+  conn_.WillSend();
 }
 
 }  // namespace brumo::x11

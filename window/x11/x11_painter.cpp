@@ -1,12 +1,15 @@
 // Fonts and drawing: the fonts and the back buffer, made at start-up and again when the
 // resolution changes, and the repaint of the labels whose text changed.
 
-#include "window/x11/x11_window.h"
+#include "window/x11/x11_painter.h"
 
 #include <fontconfig/fontconfig.h>
 #include <strings.h>
 
 #include <algorithm>
+
+#include "window/linux/drawing.h"
+#include "window/linux/event_loop.h"
 
 namespace brumo::x11 {
 namespace {
@@ -52,11 +55,35 @@ DigitFace MeasureDigits(Display* dpy, XftFont* font) {
 
 }  // namespace
 
+Painter::Painter(Connection& conn, ::Window window, const ClockWindow& clock)
+    : conn_(conn), dpy_(conn.dpy()), window_(window), clock_(clock), layout_(clock.Layout()) {}
+
+Painter::~Painter() {
+  if (colours_allocated_) {
+    for (XftColor& c : colours_) XftColorFree(dpy_, conn_.visual(), conn_.colormap(), &c);
+  }
+  // The fonts and the draw go before the display closes; the server frees the rest with the
+  // connection.
+  FreeBuffers();
+  glyph_font_.reset();
+  digits_font_.reset();
+  phrase_font_.reset();
+}
+
+void Painter::FreeBuffers() {
+  draw_.reset();
+  if (gc_ != nullptr) XFreeGC(dpy_, gc_);
+  if (back_ != 0) XFreePixmap(dpy_, back_);
+  if (cells_pixmap_ != 0) XFreePixmap(dpy_, cells_pixmap_);
+  gc_ = nullptr;
+  back_ = cells_pixmap_ = 0;
+}
+
 // --- Fonts ---------------------------------------------------------------------------------------
 
-X11Window::FontPtr X11Window::OpenFont(std::string_view family, std::string_view generic,
-                                       double pixels, int weight, std::string* family_got) {
-  Display* dpy = dpy_.get();
+Painter::FontPtr Painter::OpenFont(std::string_view family, std::string_view generic, double pixels,
+                                   int weight, std::string* family_got) {
+  Display* dpy = dpy_;
   FcPattern* pattern = FcPatternCreate();
   // The family first, then the kind of face to fall back on where it is missing.
   for (std::string_view f : {family, generic}) {
@@ -69,7 +96,7 @@ X11Window::FontPtr X11Window::OpenFont(std::string_view family, std::string_view
   FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
   FcResult result{};
   // Applies the desktop's Xft settings and fontconfig's aliases, then picks the closest font.
-  FcPattern* match = XftFontMatch(dpy, screen_, pattern, &result);
+  FcPattern* match = XftFontMatch(dpy, conn_.screen(), pattern, &result);
   FcPatternDestroy(pattern);
   if (match == nullptr) return FontPtr(nullptr, FontCloser{dpy});
   if (family_got != nullptr) {
@@ -84,8 +111,8 @@ X11Window::FontPtr X11Window::OpenFont(std::string_view family, std::string_view
   return FontPtr(font, FontCloser{dpy});
 }
 
-void X11Window::OpenFonts() {
-  Display* dpy = dpy_.get();
+void Painter::OpenFonts() {
+  Display* dpy = dpy_;
   phrase_font_ = OpenFont(kPhraseFont.family, kPhraseGeneric, PixelSize(kPhraseFont, dpi_),
                           kPhraseFont.weight, nullptr);
 
@@ -118,7 +145,10 @@ void X11Window::OpenFonts() {
 
 // The fonts fitted to the layout's resolution, every glyph loaded, and a back buffer of the
 // window's size: at start-up and again when the resolution changes.
-void X11Window::MakeDrawing() {
+void Painter::Make(int dpi) {
+  dpi_ = dpi;
+  width_ = layout_.WindowWidth();
+  height_ = layout_.WindowHeight();
   OpenFonts();
   LoadGlyphs();
   ReleaseFontLookup();
@@ -127,26 +157,26 @@ void X11Window::MakeDrawing() {
 
 // Xft keeps up to 16 closed fonts open, their font files mapped, in case they are asked for
 // again; the clock asks for each of its fonts once, and closes the ones it tried and left.
-void X11Window::KeepNoClosedFonts() {
+void Painter::KeepNoClosedFonts(Connection& conn) {
   // Xft takes that limit only along with all its defaults, which it otherwise reads from the
   // display's resources: so those are read first, and kept.
   FcPattern* defaults = FcPatternCreate();
-  XftDefaultSubstitute(dpy_.get(), screen_, defaults);
+  XftDefaultSubstitute(conn.dpy(), conn.screen(), defaults);
   FcPatternAddInteger(defaults, XFT_MAX_UNREF_FONTS, 0);
-  XftDefaultSet(dpy_.get(), defaults);  // owns `defaults` from here on
+  XftDefaultSet(conn.dpy(), defaults);  // owns `defaults` from here on
 }
 
 // Once the fonts are open and their glyphs loaded, fontconfig's configuration and the font
 // lists it maps go: drawing needs neither. Were a font looked up again, fontconfig would load
 // them again by itself.
-void X11Window::ReleaseFontLookup() {
+void Painter::ReleaseFontLookup() {
   FcConfigSetCurrent(nullptr);
 }
 
 // Loads every glyph the labels can show, once: Xft loads a glyph (rendering it and sending it to
 // the server) the first time it is drawn, and that must not happen on a tick.
-void X11Window::LoadGlyphs() {
-  Display* dpy = dpy_.get();
+void Painter::LoadGlyphs() {
+  Display* dpy = dpy_;
   auto load = [dpy](XftFont* font, std::string_view text) {
     if (font == nullptr || text.empty()) return;
     XGlyphInfo ext{};
@@ -163,25 +193,23 @@ void X11Window::LoadGlyphs() {
 
 // The buffer the size of the window and the seconds' cells, made again when the size changes;
 // the colours once.
-void X11Window::CreateBackBuffer() {
-  Display* dpy = dpy_.get();
-  draw_.reset();
-  if (gc_ != nullptr) XFreeGC(dpy, gc_);
-  if (back_ != 0) XFreePixmap(dpy, back_);
-  if (cells_pixmap_ != 0) XFreePixmap(dpy, cells_pixmap_);
+void Painter::CreateBackBuffer() {
+  Display* dpy = dpy_;
+  FreeBuffers();
   // A new picture: no clip set on it and nothing drawn in it yet.
   clip_count_ = -1;
   ink_ = {};
   back_ = XCreatePixmap(dpy, window_, static_cast<unsigned>(width_), static_cast<unsigned>(height_),
-                        static_cast<unsigned>(depth_));
+                        static_cast<unsigned>(conn_.depth()));
   const Box& sec = layout_.boxes[kSec];
-  cells_pixmap_ = XCreatePixmap(dpy, window_, static_cast<unsigned>(sec.width * 60),
-                                static_cast<unsigned>(sec.height), static_cast<unsigned>(depth_));
+  cells_pixmap_ =
+      XCreatePixmap(dpy, window_, static_cast<unsigned>(sec.width * 60),
+                    static_cast<unsigned>(sec.height), static_cast<unsigned>(conn_.depth()));
   cells_ = SecondsCells(layout_);
   XGCValues values{};
   values.graphics_exposures = False;
   gc_ = XCreateGC(dpy, back_, GCGraphicsExposures, &values);
-  draw_.reset(XftDrawCreate(dpy, back_, visual_, colormap_));
+  draw_.reset(XftDrawCreate(dpy, back_, conn_.visual(), conn_.colormap()));
   picture_ = draw_ ? XftDrawPicture(draw_.get()) : 0;
   if (picture_ == 0) {
     throw FatalError("the X server cannot draw the clock: it has no RENDER extension",
@@ -191,7 +219,8 @@ void X11Window::CreateBackBuffer() {
   const Rgb text_colours[] = {kFallbackFace, kRed, kBlue, kBlack};
   for (int i = 0; i < kColourCount; ++i) {
     const XRenderColor c = RenderColour(text_colours[i]);
-    XftColorAllocValue(dpy, visual_, colormap_, &c, &colours_[static_cast<std::size_t>(i)]);
+    XftColorAllocValue(dpy, conn_.visual(), conn_.colormap(), &c,
+                       &colours_[static_cast<std::size_t>(i)]);
   }
   colours_allocated_ = true;
   face_render_ = RenderColour(kFallbackFace);
@@ -199,8 +228,8 @@ void X11Window::CreateBackBuffer() {
 
 // --- Drawing -----------------------------------------------------------------------------------
 
-void X11Window::Repaint(LabelMask labels) {
-  Display* dpy = dpy_.get();
+void Painter::Repaint(LabelMask labels) {
+  Display* dpy = dpy_;
   const SecondsCells::Plan cells = cells_.PlanRepaint(labels, clock_.Texts()[kSec]);
   const XRectangle sec = WindowRect(layout_.boxes[kSec]);
   const int cell_x = cells.cell * sec.width;
@@ -209,7 +238,6 @@ void X11Window::Repaint(LabelMask labels) {
     CopyToWindow(sec.x, sec.y, sec.width, sec.height);
     // Whichever seconds' ink it holds lies within their box.
     ink_[kSec] = sec;
-    flush_ = true;
     return;
   }
 
@@ -255,33 +283,32 @@ void X11Window::Repaint(LabelMask labels) {
     XCopyArea(dpy, back_, cells_pixmap_, gc_, sec.x, sec.y, sec.width, sec.height, cell_x, 0);
   }
   CopyToWindow(left, top, right - left, bottom - top);
-  flush_ = true;
 }
 
-XRectangle X11Window::WindowRect(const Box& b) const {
+XRectangle Painter::WindowRect(const Box& b) const {
   return {static_cast<short>(b.left + layout_.frame), static_cast<short>(b.top + layout_.frame),
           static_cast<unsigned short>(b.width), static_cast<unsigned short>(b.height)};
 }
 
-XftFont* X11Window::FontOf(LabelId id) const {
+XftFont* Painter::FontOf(LabelId id) const {
   if (id == kScritta) return phrase_font_.get();
   if (id == kEsci) return glyph_font_.get();
   return digits_font_.get();
 }
 
-void X11Window::SetClip(std::span<const XRectangle> rects) {
+void Painter::SetClip(std::span<const XRectangle> rects) {
   const std::span<const XRectangle> now(clip_.data(),
                                         static_cast<std::size_t>(std::max(clip_count_, 0)));
   if (clip_count_ >= 0 && SameRects(now, rects)) return;
   std::copy(rects.begin(), rects.end(), clip_.begin());
   clip_count_ = static_cast<int>(rects.size());
-  XRenderSetPictureClipRectangles(dpy_.get(), picture_, 0, 0, clip_.data(), clip_count_);
+  XRenderSetPictureClipRectangles(dpy_, picture_, 0, 0, clip_.data(), clip_count_);
 }
 
 // Draws one label into the back buffer, within the clip already set: opaque labels fill their box
 // with the face first. Records where the text put ink.
-void X11Window::DrawLabel(LabelId id) {
-  Display* dpy = dpy_.get();
+void Painter::DrawLabel(LabelId id) {
+  Display* dpy = dpy_;
   const LabelSpec& spec = kLayout[id];
   const XRectangle box = WindowRect(layout_.boxes[id]);
   if (spec.opaque) {
@@ -315,8 +342,8 @@ void X11Window::DrawLabel(LabelId id) {
               ext.height};
 }
 
-void X11Window::PaintAll() {
-  Display* dpy = dpy_.get();
+void Painter::PaintAll() {
+  Display* dpy = dpy_;
   const XRectangle whole{0, 0, static_cast<unsigned short>(width_),
                          static_cast<unsigned short>(height_)};
   SetClip(std::span<const XRectangle>(&whole, 1));
@@ -338,10 +365,11 @@ void X11Window::PaintAll() {
   CopyToWindow(0, 0, width_, height_);
 }
 
-void X11Window::CopyToWindow(int x, int y, int width, int height) {
-  if (!mapped_ || width <= 0 || height <= 0) return;
-  XCopyArea(dpy_.get(), back_, window_, gc_, x, y, static_cast<unsigned>(width),
+void Painter::CopyToWindow(int x, int y, int width, int height) {
+  if (!shown_ || width <= 0 || height <= 0) return;
+  XCopyArea(dpy_, back_, window_, gc_, x, y, static_cast<unsigned>(width),
             static_cast<unsigned>(height), x, y);
+  conn_.WillSend();
 }
 
 }  // namespace brumo::x11
