@@ -14,7 +14,7 @@
 
 #include "window/linux/event_loop.h"
 #include "window/linux/file_pages.h"
-#include "window/x11/x11_rules.h"
+#include "window/x11/x11_hints.h"
 
 namespace brumo::x11 {
 namespace {

@@ -1,7 +1,9 @@
 // GoogleTest comes first: <X11/X.h> defines None, a name GoogleTest uses.
 #include <gtest/gtest.h>
 
-#include "window/x11/x11_rules.h"
+#include "window/linux/drawing.h"
+#include "window/x11/x11_hints.h"
+#include "window/x11/x11_input.h"
 
 #include <algorithm>
 #include <set>

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "window/x11/x11_rules.h"
+#include "window/x11/x11_hints.h"
 
 namespace brumo::x11 {
 

@@ -9,7 +9,7 @@
 
 #include "display/tick_schedule.h"
 #include "window/linux/event_loop.h"
-#include "window/x11/x11_rules.h"
+#include "window/x11/x11_hints.h"
 
 namespace brumo::x11 {
 namespace {

@@ -15,7 +15,8 @@
 #include "window/linux/clock_loop.h"
 #include "window/x11/x11_connection.h"
 #include "window/x11/x11_painter.h"
-#include "window/x11/x11_rules.h"
+#include "window/x11/x11_hints.h"
+#include "window/x11/x11_input.h"
 
 namespace brumo::x11 {
 

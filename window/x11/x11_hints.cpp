@@ -1,9 +1,11 @@
-#include "window/x11/x11_rules.h"
+#include "window/x11/x11_hints.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+
+#include "display/layout.h"
 
 namespace brumo::x11 {
 
