@@ -40,6 +40,12 @@ tar -C "$SRC" --exclude-vcs --exclude='./build*' --exclude=./out -cf - . | tar -
   fail "dpkg-buildpackage: $(tail -n 30 "$WORK/build.log")"
 deb=$(ls "$WORK"/brumo_*_"$(dpkg --print-architecture)".deb)
 
+# Both Linux shells are in it: the package depends on what each links.
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libx11-6 libxft2 libwayland-client0 libfcft4 libpixman-1-0 libxkbcommon0; do
+  grep -q "\b$lib\b" <<<"$depends" || fail "the package does not depend on $lib: $depends"
+done
+
 lintian --fail-on error,warning "$WORK"/brumo_*.changes || fail "lintian found errors or warnings"
 
 installed=1
