@@ -159,6 +159,10 @@ void WaylandWindow::LoadGlyphs() {
 void WaylandWindow::MakeDrawing() {
   OpenFonts();
   LoadGlyphs();
+  // Drawing needs neither fontconfig's configuration nor the font lists it built: they go, some
+  // 250 kB of heap. A later change of scale looks the fonts up again, and fontconfig then loads
+  // them again by itself.
+  FcConfigSetCurrent(nullptr);
   if (colours_[0] != nullptr) return;
   const Rgb text_colours[] = {kRed, kBlue, kBlack};
   for (std::size_t i = 0; i < colours_.size(); ++i) {
