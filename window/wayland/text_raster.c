@@ -30,12 +30,15 @@ int brumo_font_descent(const struct fcft_font* font) {
 bool brumo_font_glyph(struct fcft_font* font, uint32_t cp, struct brumo_glyph* out) {
   const struct fcft_glyph* g = fcft_rasterize_char_utf32(font, cp, FCFT_SUBPIXEL_NONE);
   if (g == NULL || g->pix == NULL) return false;
+  const pixman_format_code_t format = pixman_image_get_format(g->pix);
   out->image = g->pix;
+  out->coverage = format == PIXMAN_a8 ? (const uint8_t*)pixman_image_get_data(g->pix) : NULL;
+  out->stride = pixman_image_get_stride(g->pix);
   out->x = g->x;
   out->y = g->y;
   out->width = g->width;
   out->height = g->height;
   out->advance = g->advance.x;
-  out->colour = pixman_image_get_format(g->pix) == PIXMAN_a8r8g8b8;
+  out->colour = format == PIXMAN_a8r8g8b8;
   return true;
 }

@@ -13,9 +13,13 @@ extern "C" {
 struct fcft_font;
 
 /* One rendered glyph: its image (a mask, or colour pixels where `colour`), where it goes from
-   the pen (x right, y up from the baseline to its top row), and how far the pen moves. */
+   the pen (x right, y up from the baseline to its top row), and how far the pen moves. Where the
+   image is a plain grey-scale mask, `coverage` is its pixels, one byte each, rows `stride` bytes
+   apart; NULL otherwise. */
 struct brumo_glyph {
   pixman_image_t* image;
+  const uint8_t* coverage;
+  int stride;
   int x, y, width, height;
   int advance;
   bool colour;
