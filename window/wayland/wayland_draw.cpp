@@ -306,11 +306,9 @@ void WaylandWindow::Fill(const Box& box, Rgb colour) {
 
 // Draws `text` with its pen starting at x on `baseline`, within `clip`; returns its advance and
 // widens `ink` by what it drew (when given).
-int WaylandWindow::DrawText(fcft_font* font, std::string_view text, int x, int baseline,
-                            pixman_image_t* colour, const Box& clip, Box* ink) {
+int WaylandWindow::DrawText(fcft_font* font, std::string_view text, int x, int baseline, Rgb colour,
+                            const Box& clip, Box* ink) {
   const Buffer& back = buffers_[static_cast<std::size_t>((front_ + 1) % 2)];
-  const Rgb rgb = kTextColours[static_cast<std::size_t>(
-      std::find(colours_.begin(), colours_.end(), colour) - colours_.begin())];
   int pen = x;
   for (std::size_t at = 0; at < text.size();) {
     const brumo_glyph g = Glyph(font, NextCodePoint(text, at));
@@ -322,14 +320,14 @@ int WaylandWindow::DrawText(fcft_font* font, std::string_view text, int x, int b
     if (part.width == 0) continue;
     const int sx = part.left - glyph.left, sy = part.top - glyph.top;
     if (g.coverage != nullptr) {
-      Blend(back.pixels, width_, part, g.coverage, g.stride, sx, sy, rgb);
+      Blend(back.pixels, width_, part, g.coverage, g.stride, sx, sy, colour);
     } else if (g.colour) {
       // A glyph in colour: drawn as it is.
       pixman_image_composite32(PIXMAN_OP_OVER, g.image, nullptr, back.image, sx, sy, 0, 0,
                                part.left, part.top, part.width, part.height);
     } else {
-      pixman_image_composite32(PIXMAN_OP_OVER, colour, g.image, back.image, 0, 0, sx, sy, part.left,
-                               part.top, part.width, part.height);
+      pixman_image_composite32(PIXMAN_OP_OVER, ColourOf(colour), g.image, back.image, 0, 0, sx, sy,
+                               part.left, part.top, part.width, part.height);
     }
   }
   return pen - x;
@@ -358,7 +356,7 @@ void WaylandWindow::DrawLabel(LabelId id, const Box& clip) {
   // moved across so that the colons stand apart from the digits.
   const int x = TextLeft(layout_.boxes[id], spec.align, advance) + shifts_[id] + layout_.frame;
   Box ink{};
-  DrawText(font, text, x, box.top + brumo_font_ascent(font), ColourOf(spec.color), clip, &ink);
+  DrawText(font, text, x, box.top + brumo_font_ascent(font), spec.color, clip, &ink);
   ink_[id] = ink;
 }
 

@@ -190,40 +190,46 @@ void WaylandWindow::OnMoveApplied() {
 // --- The keyboard ------------------------------------------------------------------------------
 
 void WaylandWindow::OnKeymap(std::uint32_t format, int fd, std::uint32_t size) {
-  keymap_.reset();
-  xkb_state_.reset();
-  if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && xkb_ && size > 0) {
+  have_keymap_ = false;
+  if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && size > 0) {
     void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
     if (map != MAP_FAILED) {
-      // The keymap is a string that ends with its nul.
-      keymap_.reset(xkb_keymap_new_from_string(xkb_.get(), static_cast<const char*>(map),
-                                               XKB_KEYMAP_FORMAT_TEXT_V1,
-                                               XKB_KEYMAP_COMPILE_NO_FLAGS));
+      // Compiled, read into the table, and let go: a compiled keymap holds some 200 kB.
+      Owned<xkb_context> context(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
+      Owned<xkb_keymap> keymap(
+          xkb_keymap_new_from_string(context.get(), static_cast<const char*>(map),
+                                     XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS));
       munmap(map, size);
+      if (keymap) {
+        for (std::uint32_t k = 8; k < 256; ++k) {
+          const xkb_keysym_t* syms = nullptr;
+          const int n = xkb_keymap_key_get_syms_by_level(keymap.get(), k, 0, 0, &syms);
+          key_codes_[k] = static_cast<std::uint8_t>(n > 0 ? KeyCodeFromKeysym(syms[0]) : 0);
+        }
+        auto mask = [&](const char* name) {
+          const xkb_mod_index_t i = xkb_keymap_mod_get_index(keymap.get(), name);
+          return i == XKB_MOD_INVALID || i >= 32 ? 0u : 1u << i;
+        };
+        shift_mask_ = mask(XKB_MOD_NAME_SHIFT);
+        ctrl_mask_ = mask(XKB_MOD_NAME_CTRL);
+        alt_mask_ = mask(XKB_MOD_NAME_ALT);
+        have_keymap_ = true;
+      }
     }
-    if (keymap_) xkb_state_.reset(xkb_state_new(keymap_.get()));
   }
   close(fd);
 }
 
 void WaylandWindow::OnModifiers(std::uint32_t depressed, std::uint32_t latched,
-                                std::uint32_t locked, std::uint32_t group) {
-  if (!xkb_state_) return;
-  xkb_state_update_mask(xkb_state_.get(), depressed, latched, locked, 0, 0, group);
-  auto active = [this](const char* name) {
-    return xkb_state_mod_name_is_active(xkb_state_.get(), name, XKB_STATE_MODS_EFFECTIVE) > 0;
-  };
-  modifiers_ = MaskFromModifiers(active(XKB_MOD_NAME_SHIFT), active(XKB_MOD_NAME_CTRL),
-                                 active(XKB_MOD_NAME_ALT));
+                                std::uint32_t locked, std::uint32_t) {
+  const std::uint32_t m = depressed | latched | locked;
+  modifiers_ = MaskFromModifiers(m & shift_mask_, m & ctrl_mask_, m & alt_mask_);
 }
 
 void WaylandWindow::OnKey(std::uint32_t key, bool pressed) {
-  if (!pressed || !keymap_) return;
-  // The key's own symbol, on its first level, whatever the modifiers held: evdev codes are
-  // xkbcommon's less 8.
-  const xkb_keysym_t* syms = nullptr;
-  const int n = xkb_keymap_key_get_syms_by_level(keymap_.get(), key + 8, 0, 0, &syms);
-  clock_.Key(n > 0 ? KeyCodeFromKeysym(syms[0]) : 0, modifiers_);
+  if (!pressed || !have_keymap_) return;
+  // evdev codes are xkbcommon's less 8.
+  clock_.Key(key + 8 < 256 ? key_codes_[key + 8] : 0, modifiers_);
 }
 
 }  // namespace brumo::wayland

@@ -388,11 +388,12 @@ int WaylandWindow::Run() {
     throw FatalError("cannot set up the font rasterizer (fcft)", kExitStartFailed);
   }
   fcft_ready_ = true;
-  xkb_.reset(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
   CreateSurface();
   while (loop_.Running() && !configured_) {
     if (wl_display_dispatch(display_) < 0) ConnectionLost();
   }
+  // The seat's keymap, which comes once the keyboard is bound, read during start-up too.
+  if (wl_display_roundtrip(display_) < 0) ConnectionLost();
   // Start-up is over: the files' pages it touched leave the process, and what it freed goes back
   // to the system.
   ReleaseFilePages();

@@ -112,7 +112,6 @@ class WaylandWindow final : public Shell, private LoopClient {
   struct Deleter {
     void operator()(xkb_context* p) const { xkb_context_unref(p); }
     void operator()(xkb_keymap* p) const { xkb_keymap_unref(p); }
-    void operator()(xkb_state* p) const { xkb_state_unref(p); }
     void operator()(fcft_font* p) const { brumo_font_close(p); }
   };
   template <class T>
@@ -148,7 +147,7 @@ class WaylandWindow final : public Shell, private LoopClient {
   void LoadGlyphs();
   void PaintAll();
   void DrawLabel(LabelId id, const Box& clip);
-  int DrawText(fcft_font* font, std::string_view text, int x, int baseline, pixman_image_t* colour,
+  int DrawText(fcft_font* font, std::string_view text, int x, int baseline, Rgb colour,
                const Box& clip, Box* ink);
   void Fill(const Box& box, Rgb colour);
   Box Pixels(const Box& client_box) const;  // a client-area box in the buffer's pixels
@@ -190,9 +189,11 @@ class WaylandWindow final : public Shell, private LoopClient {
   wl_pointer* pointer_ = nullptr;
   zwp_relative_pointer_v1* relative_pointer_ = nullptr;
   wl_keyboard* keyboard_ = nullptr;
-  Owned<xkb_context> xkb_;
-  Owned<xkb_keymap> keymap_;
-  Owned<xkb_state> xkb_state_;
+  // The keymap, read once into what the clock needs of it: each key's code on its first level
+  // (whatever the modifiers held), and the modifier bits of Shift, Control and Alt.
+  std::array<std::uint8_t, 256> key_codes_{};
+  bool have_keymap_ = false;
+  std::uint32_t shift_mask_ = 0, ctrl_mask_ = 0, alt_mask_ = 0;
 
   ClockWindow clock_;
   const ScaledLayout& layout_;
