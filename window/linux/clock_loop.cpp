@@ -23,6 +23,7 @@ void ClockLoop::Run(LoopClient& client) {
     wait_.Add(zone_.MountsFd(), EPOLLPRI, kWaitMounts);
     clock_.SetZoneWatched(true);
   }
+  bool watching = true;
   std::int64_t due = 0;
   // Whether the tick is known to be due: at the start, and after a wait that ran out, which
   // never ends before its time; so such a wake reads no clock before the tick's own reading.
@@ -50,6 +51,10 @@ void ClockLoop::Run(LoopClient& client) {
     }
     if (!running_) break;
     if (!client.ReadyToWait()) continue;
+    if (client.WatchConnection() != watching) {
+      watching = !watching;
+      wait_.Modify(client.ConnectionFd(), watching ? std::uint32_t{EPOLLIN} : 0u, kWaitConnection);
+    }
     const std::span<const epoll_event> ready = wait_.Wait(due - now);
     tick_due = ready.empty();
     bool readable = false, zone = false;

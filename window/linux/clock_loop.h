@@ -26,6 +26,8 @@ class LoopClient {
   virtual bool ReadyToWait() = 0;
   // After the wait: whether the connection was readable.
   virtual void AfterWait(bool readable) = 0;
+  // Whether the wait ends for what the server sends; false leaves it for the next tick.
+  virtual bool WatchConnection() const { return true; }
 };
 
 class ClockLoop {

@@ -69,6 +69,13 @@ void EventWait::Add(int fd, std::uint32_t events, std::uint32_t tag) {
   if (epoll_ctl(fd_, EPOLL_CTL_ADD, fd, &ev) != 0) ThrowErrno("cannot wait for events");
 }
 
+void EventWait::Modify(int fd, std::uint32_t events, std::uint32_t tag) {
+  epoll_event ev{};
+  ev.events = events;
+  ev.data.u32 = tag;
+  if (epoll_ctl(fd_, EPOLL_CTL_MOD, fd, &ev) != 0) ThrowErrno("cannot wait for events");
+}
+
 std::span<const epoll_event> EventWait::Wait(std::int64_t timeout) {
   if (timeout < 0) timeout = 0;
   const int size = static_cast<int>(ready_.size());

@@ -54,6 +54,8 @@ class EventWait {
   EventWait& operator=(const EventWait&) = delete;
 
   void Add(int fd, std::uint32_t events, std::uint32_t tag);
+  // Changes the events an added descriptor is watched for (0: none, for now).
+  void Modify(int fd, std::uint32_t events, std::uint32_t tag);
   // Waits until a descriptor is ready or `timeout` nanoseconds have gone by (0: only looks);
   // the ready ones, empty on a timeout or a signal.
   std::span<const epoll_event> Wait(std::int64_t timeout);

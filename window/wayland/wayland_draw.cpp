@@ -433,6 +433,7 @@ void WaylandWindow::Present(const Box& damage) {
   wl_surface_commit(surface_);
   b.busy = true;
   front_ = back;
+  committed_ = true;
 }
 
 }  // namespace brumo::wayland

@@ -21,8 +21,9 @@ WaylandWindow* Self(void* data) {
 
 const wl_pointer_listener kPointerListener{
     .enter = [](void* data, wl_pointer*, std::uint32_t, wl_surface*, wl_fixed_t x,
-                wl_fixed_t y) { Self(data)->OnPointerMotion(x, y); },
-    .leave = [](void*, wl_pointer*, std::uint32_t, wl_surface*) {},
+                wl_fixed_t y) { Self(data)->OnPointerEnter(true, x, y); },
+    .leave = [](void* data, wl_pointer*, std::uint32_t,
+                wl_surface*) { Self(data)->OnPointerEnter(false, 0, 0); },
     .motion = [](void* data, wl_pointer*, std::uint32_t, wl_fixed_t x,
                  wl_fixed_t y) { Self(data)->OnPointerMotion(x, y); },
     .button =
@@ -103,6 +104,11 @@ Point WaylandWindow::ClientPoint() const {
   const double scale = scale120_ / 120.0;
   return {static_cast<int>(std::floor(wl_fixed_to_double(pointer_x_) * scale)) - layout_.frame,
           static_cast<int>(std::floor(wl_fixed_to_double(pointer_y_) * scale)) - layout_.frame};
+}
+
+void WaylandWindow::OnPointerEnter(bool inside, wl_fixed_t x, wl_fixed_t y) {
+  pointer_inside_ = inside;
+  if (inside) OnPointerMotion(x, y);
 }
 
 void WaylandWindow::OnPointerMotion(wl_fixed_t x, wl_fixed_t y) {

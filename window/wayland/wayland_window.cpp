@@ -414,6 +414,14 @@ bool WaylandWindow::ReadyToWait() {
   return wl_display_prepare_read(display_) == 0;
 }
 
+// The compositor answers each commit with the buffer's release a moment later: left for the next
+// tick to read, it costs no wake of its own. Where the pointer is on the clock, or a move is under
+// way, every event is handled at once.
+void WaylandWindow::AfterTick() {
+  quiet_ = committed_ && !pointer_inside_ && !move_.active;
+  committed_ = false;
+}
+
 void WaylandWindow::AfterWait(bool readable) {
   if (!readable) {
     wl_display_cancel_read(display_);

@@ -91,6 +91,7 @@ class WaylandWindow final : public Shell, private LoopClient {
   void OnSurfaceEnter(wl_output* output, bool entered);
   void OnPreferredScale(std::uint32_t scale120);
   void OnSeatCapabilities(std::uint32_t caps);
+  void OnPointerEnter(bool inside, wl_fixed_t x, wl_fixed_t y);
   void OnPointerMotion(wl_fixed_t x, wl_fixed_t y);
   void OnPointerButton(std::uint32_t button, bool pressed);
   void OnRelativeMotion(wl_fixed_t dx, wl_fixed_t dy);
@@ -108,6 +109,8 @@ class WaylandWindow final : public Shell, private LoopClient {
   void OnNewSecond() override { clock_.Tick(); }
   bool ReadyToWait() override;
   void AfterWait(bool readable) override;
+  void AfterTick() override;
+  bool WatchConnection() const override { return !quiet_; }
 
   struct Deleter {
     void operator()(xkb_context* p) const { xkb_context_unref(p); }
@@ -230,6 +233,11 @@ class WaylandWindow final : public Shell, private LoopClient {
   std::array<Point, 16> in_flight_{};  // committed margins whose commit is not yet known applied
   int in_flight_head_ = 0, in_flight_count_ = 0;
   Move move_;
+  bool pointer_inside_ = false;  // the pointer is on the surface
+  // A new second was committed on this tick: until the next one the clock does not wake for
+  // what the compositor sends (the buffer's release, a moment later), unless the pointer is on it.
+  bool committed_ = false;
+  bool quiet_ = false;
 };
 
 }  // namespace brumo::wayland
