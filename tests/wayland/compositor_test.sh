@@ -39,7 +39,7 @@ start_brumo() { # [ENV...]
   BRUMO_PID=$!
   PIDS+=($BRUMO_PID)
   if ((NATIVE)); then
-    shot "$T/shot.png"
+    shot "$T/shot.ppm"
   else
     wait_for 10 brumo_window && sleep 0.3
     BRUMO_WIN=$(brumo_window)
@@ -48,7 +48,7 @@ start_brumo() { # [ENV...]
 }
 # "X Y W H" of the clock: its X11 window, or its frame in a screenshot.
 where() {
-  if ((NATIVE)); then shot "$T/shot.png" && clock_box "$T/shot.png"; else geometry "$BRUMO_WIN"; fi
+  if ((NATIVE)); then shot "$T/shot.ppm" && clock_box "$T/shot.ppm"; else geometry "$BRUMO_WIN"; fi
 }
 at() { [ "$(where | cut -d' ' -f1,2)" = "$1 $2" ]; }
 # Once the clock has ended, with status 0.
@@ -84,9 +84,9 @@ if ((NATIVE)); then
   # Natively frozen at T1, read below against the X11 clock; 330x32 at the usable area's
   # top-left corner, its colons apart from the digits.
   start_brumo LD_PRELOAD="$FAKETIME_LIB" FAKETIME="$T1" FAKETIME_DONT_FAKE_MONOTONIC=1
-  box=$(clock_box "$T/shot.png")
+  box=$(clock_box "$T/shot.ppm")
   if [ "$box" != "0 0 330 32" ]; then result "size 330x32" FAIL "at $box"
-  elif why=$(colons_apart <(client_pixels "$T/shot.png" 3 3 324 26) 96); then result "size 330x32" pass
+  elif why=$(colons_apart <(client_pixels "$T/shot.ppm" 3 3 324 26) 96); then result "size 330x32" pass
   else result "size 330x32" FAIL "$why"; fi
 else
   start_brumo
@@ -113,10 +113,10 @@ fi
 # the same text draws the same pixels (fcft and Xft alike here); one second apart already leaves
 # some thirty pixels unlike, so a wrong phrase, hour or second cannot pass.
 unlike_pixels() {
-  shot "$T/shot.png" || return 1
+  shot "$T/shot.ppm" || return 1
   read -r x y _ < <(geometry "$(brumo_window)")
-  convert "$T/shot.png" -crop 324x26+3+3 +repage "$T/native.png"
-  convert "$T/shot.png" -crop 324x26+$((x + 3))+$((y + 3)) +repage "$T/x11.png"
+  convert "$T/shot.ppm" -crop 324x26+3+3 +repage "$T/native.png"
+  convert "$T/shot.ppm" -crop 324x26+$((x + 3))+$((y + 3)) +repage "$T/x11.png"
   { compare -metric AE -fuzz 10% "$T/native.png" "$T/x11.png" null: 2>&1 || true; } | cut -d' ' -f1 # 1: unlike
 }
 alike() { local n; n=$(unlike_pixels) && [ "$n" -le 4 ]; }
@@ -313,10 +313,10 @@ scaled() { # SCALE SIZE DPI FRAME: after the output's scale changes
   local name="size $2 at scale $1" x y w h
   swaymsg output HEADLESS-1 scale "$1"
   sleep 1
-  if ! shot "$T/shot.png"; then result "$name" FAIL "no clock seen"; return; fi
-  read -r x y w h < <(clock_box "$T/shot.png")
+  if ! shot "$T/shot.ppm"; then result "$name" FAIL "no clock seen"; return; fi
+  read -r x y w h < <(clock_box "$T/shot.ppm")
   if [ "${w}x$h" != "$2" ]; then result "$name" FAIL "${w}x$h"
-  elif why=$(colons_apart <(client_pixels "$T/shot.png" $((x + $4)) $((y + $4)) $((w - 2 * $4)) $((h - 2 * $4))) $3); then
+  elif why=$(colons_apart <(client_pixels "$T/shot.ppm" $((x + $4)) $((y + $4)) $((w - 2 * $4)) $((h - 2 * $4))) $3); then
     result "$name" pass
   else result "$name" FAIL "$why"; fi
 }
