@@ -1,24 +1,28 @@
 #!/usr/bin/env bash
 # The clock under one headless Wayland compositor, in either Linux shell: as an X11 client of the
 # compositor's Xwayland (mutter, kwin, sway, weston), or natively as a layer surface (sway-native,
-# wayfire-native). Its size; one copy only; still showing once an X11 window and a native Wayland
+# wayfire-native, kwin-native: KWin at a fractional scale, the clock started with no X display).
+# Its size; one copy only; still showing once an X11 window and a native Wayland
 # window are activated over it; on another workspace; drags with the left, middle and right
 # buttons through the compositor's own input; closed by its glyph and by Alt+F4; natively also its
 # pixels at scales 2 and 1.5 and the phrase and time at a frozen clock, read against the X11
 # clock's. Each check prints one line: pass, xfail (the compositor cannot do it for that shell) or
 # skip (no way to look), with why.
-#   compositor_test.sh BRUMO mutter|kwin|sway|weston|sway-native|wayfire-native [KWIN_POINTER]
+#   compositor_test.sh BRUMO mutter|kwin|sway|weston|sway-native|wayfire-native|kwin-native
+#     [KWIN_POINTER]
 # Exits 77 (a skip) when the compositor cannot run here.
 BRUMO=$1 C=$2 KWIN_POINTER=${3:-}
 source "$(dirname "$0")/lib.sh"
 source "$HERE/../e2e/colons.sh"
 COMP=${C%-native}
 [ "$COMP" = "$C" ] && NATIVE=0 || NATIVE=1
+# KWin offers fractional scales: natively it runs at 1.5 throughout.
+[ "$C" != kwin-native ] || SCALE=1.5
 if ((NATIVE)); then need grim convert compare python3 xdotool xwininfo; else need xdotool xwininfo xlogo; fi
 start_compositor
 start_pointer
 if ((NATIVE)); then
-  globals | grep -qx zwlr_layer_shell_v1 || give_up "$COMP offers no layer-shell"
+  globals | grep -x zwlr_layer_shell_v1 >/dev/null || give_up "$COMP offers no layer-shell"
   FAKETIME_LIB=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n1)
   [ -n "$FAKETIME_LIB" ] || give_up "libfaketime is not installed"
 fi
@@ -28,6 +32,8 @@ fi
 # layer-shell, an empty WAYLAND_DISPLAY keeps the X11 clock on Xwayland.
 CLOCK_ENV=(XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" DISPLAY="$XDISPLAY" XAUTHORITY="${XAUTH:-}")
 [ "$C" != sway ] || CLOCK_ENV+=(WAYLAND_DISPLAY=)
+# KWin's Xwayland keeps windows above: natively the clock there is one that finds no X display.
+[ "$C" != kwin-native ] || CLOCK_ENV+=(DISPLAY=)
 clock() { "${RUN_AS[@]}" env "${CLOCK_ENV[@]}" "$@"; }
 geometry() {
   x xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF}
@@ -46,9 +52,11 @@ start_brumo() { # [ENV...]
     [ -n "$BRUMO_WIN" ]
   fi || { result "starts" FAIL "nothing shown: $(cat "$T/brumo.err")" && exit 1; }
 }
-# "X Y W H" of the clock: its X11 window, or its frame in a screenshot.
+# "X Y W H" of the clock: its X11 window, or its frame in a screenshot, in logical pixels.
 where() {
-  if ((NATIVE)); then shot "$T/shot.ppm" && clock_box "$T/shot.ppm"; else geometry "$BRUMO_WIN"; fi
+  if ((NATIVE)); then
+    shot "$T/shot.ppm" && clock_box "$T/shot.ppm" | awk -v s="$SCALE" '{for (i = 1; i <= 4; i++) $i = int($i / s + 0.5)} 1'
+  else geometry "$BRUMO_WIN"; fi
 }
 at() { [ "$(where | cut -d' ' -f1,2)" = "$1 $2" ]; }
 # Once the clock has ended, with status 0.
@@ -85,9 +93,14 @@ if ((NATIVE)); then
   # top-left corner, its colons apart from the digits.
   start_brumo LD_PRELOAD="$FAKETIME_LIB" FAKETIME="$T1" FAKETIME_DONT_FAKE_MONOTONIC=1
   box=$(clock_box "$T/shot.ppm")
-  if [ "$box" != "0 0 330 32" ]; then result "size 330x32" FAIL "at $box"
-  elif why=$(colons_apart <(client_pixels "$T/shot.ppm" 3 3 324 26) 96); then result "size 330x32" pass
-  else result "size 330x32" FAIL "$why"; fi
+  # At 1.5 the layout is laid out at 144 dpi (496x49) and shown on 330x32 logical pixels.
+  read -r size dpi f <<<"$([ "$SCALE" = 1 ] && echo 330x32 96 3 || echo 495x48 144 5)"
+  name="size $size"
+  [ "$SCALE" = 1 ] || name+=" at scale $SCALE"
+  if [ "$box" != "0 0 ${size/x/ }" ]; then result "$name" FAIL "at $box"
+  elif why=$(colons_apart <(client_pixels "$T/shot.ppm" $f $f $((${size%x*} - 2 * f)) $((${size#*x} - 2 * f))) $dpi); then
+    result "$name" pass
+  else result "$name" FAIL "$why"; fi
 else
   start_brumo
   # Where the compositor has placed it: the same answer twice, a fifth of a second apart (sway
@@ -121,7 +134,9 @@ unlike_pixels() {
 }
 alike() { local n; n=$(unlike_pixels) && [ "$n" -le 4 ]; }
 unlike() { local n; n=$(unlike_pixels) && [ "$n" -gt 4 ]; }
-if ((NATIVE)); then
+if ((NATIVE)) && [ "$SCALE" != 1 ]; then
+  result "phrase and time at a frozen clock" skip "the X11 clock it is read against is scaled up by $COMP at $SCALE"
+elif ((NATIVE)); then
   name="phrase and time at a frozen clock"
   echo "$T1" >"$T/now" && chmod 644 "$T/now"
   start env "${CLOCK_ENV[@]}" WAYLAND_DISPLAY= LD_PRELOAD="$FAKETIME_LIB" FAKETIME_TIMESTAMP_FILE="$T/now" \
@@ -156,6 +171,32 @@ if ((NATIVE)) && [ "$COMP" = sway ]; then
   if at 0 0; then result "on another workspace" pass
   else result "on another workspace" FAIL "the clock is not seen there"; fi
   swaymsg workspace 1
+elif [ "$C" = kwin-native ]; then
+  # An X11 window and weston's terminal, each put at the top-left corner over the clock, and
+  # activated; then the second desktop.
+  cat >"$T/over.js" <<'JS'
+workspace.clientAdded.connect(function (c) {
+  if (c.resourceClass.indexOf("wayland-terminal") < 0 && c.resourceClass.indexOf("xlogo") < 0) return;
+  c.frameGeometry = {x: 0, y: 0, width: 600, height: 300};
+  workspace.activeClient = c;
+});
+JS
+  n=$(gdbus call --session -d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.loadScript \
+    "$T/over.js" brumo-test | tr -dc 0-9)
+  gdbus call --session -d org.kde.KWin -o /$n -m org.kde.kwin.Script.run >/dev/null
+  for app in "x xlogo|an X11" "as_user weston-terminal --shell=/bin/sh|a native Wayland"; do
+    IFS='|' read -r cmd kind <<<"$app"
+    $cmd >/dev/null 2>&1 &
+    other=$!
+    sleep 2
+    if [ "$(where)" = "0 0 330 32" ]; then result "above $kind window" pass
+    else result "above $kind window" FAIL "the clock is not seen over it: $(where)"; fi
+    kill $(tree $other)
+  done
+  x xdotool set_num_desktops 2 && x xdotool set_desktop 1 && sleep 1
+  if [ "$(x xdotool get_desktop)" = 1 ] && at 0 0; then result "on another workspace" pass
+  else result "on another workspace" FAIL "desktop $(x xdotool get_desktop), the clock at $(where)"; fi
+  x xdotool set_desktop 0
 elif ((NATIVE)); then
   for check in "above an X11 window" "above a native Wayland window" "on another workspace"; do
     result "$check" skip "$NO_IPC"
@@ -322,10 +363,10 @@ scaled() { # SCALE SIZE DPI FRAME: after the output's scale changes
 }
 if ((NATIVE)) && [ "$COMP" = sway ]; then
   scaled 2 660x64 192 6
-  if globals | grep -qx wp_fractional_scale_manager_v1; then scaled 1.5 495x48 144 5
+  if globals | grep -x wp_fractional_scale_manager_v1 >/dev/null; then scaled 1.5 495x48 144 5
   else result "size 495x48 at scale 1.5" skip "$COMP offers no wp_fractional_scale_v1: integer scales only"; fi
   swaymsg output HEADLESS-1 scale 1
-elif ((NATIVE)); then
+elif [ "$COMP" = wayfire ]; then
   result "size 660x64 at scale 2" skip "$NO_IPC"
 fi
 
@@ -346,7 +387,9 @@ if ((NATIVE)) && [ -n "$POINTER" ]; then
   start_brumo
   to 100 10
   ptr press 1 && ptr release 1 && ptr set 640 500
-  ptr key ffe9 1 && ptr key ffc1 1 && ptr key ffc1 0 && ptr key ffe9 0
+  # Alt and F4: evdev codes for KWin's fake input, X keysyms for a VNC client's.
+  read -r alt f4 <<<"$([ "$COMP" = kwin ] && echo 56 62 || echo ffe9 ffc1)"
+  ptr key $alt 1 && ptr key $f4 1 && ptr key $f4 0 && ptr key $alt 0
   if ended; then result "Alt+F4 after a click" pass
   else result "Alt+F4 after a click" FAIL "still running, or ended with an error"; fi
 fi

@@ -279,8 +279,11 @@ void WaylandWindow::OnBufferRelease(wl_buffer* buffer) {
 
 // --- Drawing -----------------------------------------------------------------------------------
 
+// Within the frame: at a fractional scale the buffer may be a pixel short of the layout.
 Box WaylandWindow::Pixels(const Box& b) const {
-  return {b.left + layout_.frame, b.top + layout_.frame, b.width, b.height};
+  const int f = layout_.frame;
+  return Intersect({b.left + f, b.top + f, b.width, b.height},
+                   {f, f, width_ - 2 * f, height_ - 2 * f});
 }
 
 fcft_font* WaylandWindow::FontOf(LabelId id) const {

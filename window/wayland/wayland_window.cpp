@@ -364,15 +364,20 @@ void WaylandWindow::FollowScale() {
   scale120_ = scale120;
   dpi_ = (kDesignDpi * scale120 + 60) / 120;
   clock_.SetDpi(dpi_);
-  width_ = layout_.WindowWidth();
-  height_ = layout_.WindowHeight();
   const bool fractional = fractional_ != nullptr && preferred_scale120_ > 0;
+  // The buffer's pixels: at a fractional scale exactly the logical size's, so that the compositor
+  // shows them one for one, not resampled into a pixel less (at 1.5 the layout is 496 x 49 and
+  // the surface 495 x 48 pixels: its frame is drawn at that size, the client area within it).
+  const int logical_width = kClientWidth + 2 * kFrameWidth;
+  const int logical_height = kClientHeight + 2 * kFrameWidth;
+  width_ = fractional ? (logical_width * scale120 + 60) / 120 : layout_.WindowWidth();
+  height_ = fractional ? (logical_height * scale120 + 60) / 120 : layout_.WindowHeight();
   buffer_scale_ = fractional ? 1 : scale120 / 120;
   wl_surface_set_buffer_scale(surface_, buffer_scale_);
   if (viewport_ != nullptr) {
     // The logical size, whatever the buffer's pixels: the compositor scales them to it.
-    wp_viewport_set_destination(viewport_, fractional ? kClientWidth + 2 * kFrameWidth : -1,
-                                fractional ? kClientHeight + 2 * kFrameWidth : -1);
+    wp_viewport_set_destination(viewport_, fractional ? logical_width : -1,
+                                fractional ? logical_height : -1);
   }
   MakeDrawing();
   MakeBuffers();
