@@ -18,42 +18,37 @@
 # its first minute, in which it draws each second's box once before it copies them from then on.
 # Reports, and exits 0 unless it could not measure.
 #
-# Needs: sway wayvnc xwayland linux-perf, as tests/wayland/native_test.sh; a C++ compiler.
+# Needs: sway, xwayland, linux-perf and a C++ compiler.
 set -euo pipefail
-HERE=$(cd "$(dirname "$0")" && pwd)
-BRUMO=$(realpath "${1:-$HERE/../../build/brumo}")
+BENCH=$(cd "$(dirname "$0")" && pwd)
+BRUMO=$(realpath "${1:-$BENCH/../../build/brumo}")
 SECONDS_RUN=${2:-60}
 SETTLE=${3:-62}
 # The goals: the native clock's memory at most the X11 clock's, its CPU a second at most 1.1
 # times, and its seconds' lag a median of at most 2 ms.
 CPU_GOAL=1.1
 LAG_GOAL_MS=2
-source "$HERE/../../tests/wayland/native_test.sh"
+C=sway-native
+source "$BENCH/../../tests/wayland/lib.sh"
 [ -x "$BRUMO" ] || fail "no program to measure: pass the path of brumo"
-for tool in sway swaymsg wayvnc perf setpriv python3; do
-  command -v "$tool" >/dev/null || fail "$tool is not installed"
-done
-
-c++ -O2 -o "$E2E_TMP/cpu_meter" "$HERE/../x11/cpu_meter.cpp"
-wl_start_sway
-wl_msg exec 'echo "$DISPLAY" >"$XDG_RUNTIME_DIR/display"' >/dev/null
-for _ in $(seq 50); do [ -s "$WL_RUNTIME/display" ] && break; sleep 0.1; done
-WL_DISPLAY=$(cat "$WL_RUNTIME/display")
-[ -n "$WL_DISPLAY" ] || fail "sway started no Xwayland"
+need perf python3 c++
+c++ -O2 -o "$T/cpu_meter" "$BENCH/../x11/cpu_meter.cpp"
+start_compositor
 
 # Both as the session starts programs, with WAYLAND_DISPLAY and DISPLAY; the X11 one told to
 # stay on X11.
-wl_start_brumo
-NATIVE_PID=$BRUMO_PID
-wl_as_prefix
-"${WL_AS[@]}" WAYLAND_DISPLAY= "$BRUMO" 2>>"$E2E_TMP/brumo.err" &
+# Started directly, not through a function, so that each PID is the clock's own.
+"${RUN_AS[@]}" env XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" DISPLAY="$XDISPLAY" "$BRUMO" 2>>"$T/brumo.err" &
+NATIVE_PID=$!
+"${RUN_AS[@]}" env XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" DISPLAY="$XDISPLAY" WAYLAND_DISPLAY= "$BRUMO" \
+  2>>"$T/brumo.err" &
 X11_PID=$!
-track $X11_PID
+PIDS+=($NATIVE_PID $X11_PID)
 
 echo "Both clocks running; measuring after ${SETTLE} s, for ${SECONDS_RUN} s..." >&2
 sleep "$SETTLE"
 for pid in $NATIVE_PID $X11_PID; do
-  kill -0 "$pid" 2>/dev/null || fail "a clock ended: $(cat "$E2E_TMP/brumo.err")"
+  kill -0 "$pid" 2>/dev/null || fail "a clock ended: $(cat "$T/brumo.err")"
 done
 
 # CLOCK_REALTIME - CLOCK_MONOTONIC, in seconds: perf stamps its records on the monotonic clock
@@ -78,10 +73,10 @@ first=$(($(date +%s) + 2))
 nw0=$(wakeups $NATIVE_PID)
 xw0=$(wakeups $X11_PID)
 perf record -q -k mono -e syscalls:sys_enter_sendmsg,syscalls:sys_enter_writev \
-  -e syscalls:sys_enter_write -p "$NATIVE_PID,$X11_PID" -o "$E2E_TMP/sends.data" \
-  -- sleep $((SECONDS_RUN + 3)) >"$E2E_TMP/perf.log" 2>&1 &
+  -e syscalls:sys_enter_write -p "$NATIVE_PID,$X11_PID" -o "$T/sends.data" \
+  -- sleep $((SECONDS_RUN + 3)) >"$T/perf.log" 2>&1 &
 PERF_PID=$!
-"$E2E_TMP/cpu_meter" "$SECONDS_RUN" $NATIVE_PID $X11_PID >"$E2E_TMP/cpu" ||
+"$T/cpu_meter" "$SECONDS_RUN" $NATIVE_PID $X11_PID >"$T/cpu" ||
   fail "the CPU time could not be measured"
 nw1=$(wakeups $NATIVE_PID)
 xw1=$(wakeups $X11_PID)
@@ -90,11 +85,11 @@ native_rss=$(rollup_kb $NATIVE_PID Rss)
 native_pss=$(rollup_kb $NATIVE_PID Pss)
 x11_rss=$(rollup_kb $X11_PID Rss)
 x11_pss=$(rollup_kb $X11_PID Pss)
-wait $PERF_PID || fail "perf could not trace the clocks: $(cat "$E2E_TMP/perf.log")"
+wait $PERF_PID || fail "perf could not trace the clocks: $(cat "$T/perf.log")"
 
 # "MEDIAN P90 COUNT" of a pid's lags (ms): the first send of every whole second of the stretch.
 lags() {
-  perf script -i "$E2E_TMP/sends.data" -F pid,time --ns 2>/dev/null |
+  perf script -i "$T/sends.data" -F pid,time --ns 2>/dev/null |
     awk -v pid="$1" -v off="$offset" -v first="$first" -v n="$SECONDS_RUN" '
       $1 == pid {
         t = substr($2, 1, length($2) - 1) + off
@@ -115,8 +110,8 @@ read -r native_lag native_lag90 native_seen < <(lags $NATIVE_PID)
 read -r x11_lag x11_lag90 x11_seen < <(lags $X11_PID)
 [ "$native_seen" -gt 0 ] && [ "$x11_seen" -gt 0 ] || fail "no second seen sent by one of the clocks"
 
-read -r native_cpu native_sec < <(sed -n 1p "$E2E_TMP/cpu")
-read -r x11_cpu x11_sec < <(sed -n 2p "$E2E_TMP/cpu")
+read -r native_cpu native_sec < <(sed -n 1p "$T/cpu")
+read -r x11_cpu x11_sec < <(sed -n 2p "$T/cpu")
 in_ms() { awk -v us="$1" 'BEGIN {printf "%.3f", us / 1000}'; }
 per_second() { awk -v a="$1" -v b="$2" -v s="$SECONDS_RUN" 'BEGIN {printf "%.1f", (b - a) / s}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (b > 0) printf "%.2f", a / b; else print "-"}'; }

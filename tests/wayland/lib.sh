@@ -32,7 +32,7 @@ tree() {
   echo "$1"
 }
 cleanup() {
-  local i p all=()
+  local i p="" all=()
   for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do all+=($(tree "${PIDS[i]}")); done
   for p in "${all[@]}"; do kill "$p" 2>/dev/null; done
   for i in $(seq 30); do
