@@ -407,16 +407,20 @@ int WaylandWindow::Run() {
   return 0;
 }
 
-// Whatever the last read brought, handled.
+// Whatever the last read brought, handled. The clock reads the connection on this thread alone,
+// and only here and after a wait that found it readable: a wake that only ticks, with nothing
+// read, leaves libwayland alone.
 void WaylandWindow::HandleEvents() {
+  if (!events_read_) return;
+  events_read_ = false;
   if (wl_display_dispatch_pending(display_) < 0) ConnectionLost();
 }
 
-// What the handling and the tick sent, sent; then the read announced, so that no event is read
-// behind the loop's back. False where events are queued already.
+// What the handling and the tick sent, sent. With every event read so far handled, the wait
+// cannot sleep on one that is queued already.
 bool WaylandWindow::ReadyToWait() {
   if (wl_display_flush(display_) < 0 && errno != EAGAIN) ConnectionLost();
-  return wl_display_prepare_read(display_) == 0;
+  return true;
 }
 
 // The compositor answers each commit with the buffer's release a moment later: left for the next
@@ -428,11 +432,14 @@ void WaylandWindow::AfterTick() {
 }
 
 void WaylandWindow::AfterWait(bool readable) {
-  if (!readable) {
-    wl_display_cancel_read(display_);
-  } else if (wl_display_read_events(display_) < 0) {
-    ConnectionLost();
+  if (!readable) return;
+  // Announced, as libwayland asks of a read; it refuses while events wait in the queue, which
+  // HandleEvents has emptied.
+  while (wl_display_prepare_read(display_) != 0) {
+    if (wl_display_dispatch_pending(display_) < 0) ConnectionLost();
   }
+  if (wl_display_read_events(display_) < 0) ConnectionLost();
+  events_read_ = true;
 }
 
 }  // namespace brumo::wayland

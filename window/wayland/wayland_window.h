@@ -238,6 +238,7 @@ class WaylandWindow final : public Shell, private LoopClient {
   // what the compositor sends (the buffer's release, a moment later), unless the pointer is on it.
   bool committed_ = false;
   bool quiet_ = false;
+  bool events_read_ = true;  // read from the connection, and not yet handled
 };
 
 }  // namespace brumo::wayland
