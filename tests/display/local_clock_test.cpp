@@ -5,6 +5,7 @@
 #ifndef _WIN32
 #include <locale.h>
 #endif
+#include <chrono>
 #include <clocale>
 #include <cstdlib>
 #include <ctime>
@@ -55,9 +56,15 @@ bool SameReading(const ClockReading& a, const ClockReading& b) {
 TEST(LocalClock, ReadsTheSystemClockNow) {
   LocalClock clock;
   for (int attempt = 0; attempt < 3; ++attempt) {
-    const long long before = static_cast<long long>(std::time(nullptr));
+    // The system clock as precisely as the clock reads it: time() may read a coarser clock that
+    // is still in the second before.
+    const auto seconds = [] {
+      return static_cast<long long>(
+          std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()));
+    };
+    const long long before = seconds();
     const ClockReading now = clock.Now();
-    if (static_cast<long long>(std::time(nullptr)) != before) continue;  // a second went by
+    if (seconds() != before) continue;  // a second went by
     EXPECT_TRUE(SameReading(now, LocalReadingAt(before)));
     return;
   }
