@@ -50,7 +50,7 @@ start_brumo() { # [ENV...]
     wait_for 10 brumo_window && sleep 0.3
     BRUMO_WIN=$(brumo_window)
     [ -n "$BRUMO_WIN" ]
-  fi || { result "starts" FAIL "nothing shown: $(cat "$T/brumo.err")" && exit 1; }
+  fi || { result "starts" FAIL "nothing shown: $(cat "$T/brumo.err" "$T/shot.err" 2>/dev/null | tail -3)" && exit 1; }
 }
 # "X Y W H" of the clock: its X11 window, or its frame in a screenshot, in logical pixels.
 where() {
@@ -92,15 +92,17 @@ if ((NATIVE)); then
   # Natively frozen at T1, read below against the X11 clock; 330x32 at the usable area's
   # top-left corner, its colons apart from the digits.
   start_brumo LD_PRELOAD="$FAKETIME_LIB" FAKETIME="$T1" FAKETIME_DONT_FAKE_MONOTONIC=1
-  box=$(clock_box "$T/shot.ppm")
   # At 1.5 the layout is laid out at 144 dpi (496x49) and shown on 330x32 logical pixels.
   read -r size dpi f <<<"$([ "$SCALE" = 1 ] && echo 330x32 96 3 || echo 495x48 144 5)"
   name="size $size"
   [ "$SCALE" = 1 ] || name+=" at scale $SCALE"
-  if [ "$box" != "0 0 ${size/x/ }" ]; then result "$name" FAIL "at $box"
-  elif why=$(colons_apart <(client_pixels "$T/shot.ppm" $f $f $((${size%x*} - 2 * f)) $((${size#*x} - 2 * f))) $dpi); then
-    result "$name" pass
-  else result "$name" FAIL "$why"; fi
+  # Once the compositor has told the clock its scale, which may come after the first frame.
+  laid_out() {
+    shot "$T/shot.ppm" && box=$(clock_box "$T/shot.ppm") || return 1
+    [ "$box" = "0 0 ${size/x/ }" ] || { why="at $box" && return 1; }
+    why=$(colons_apart <(client_pixels "$T/shot.ppm" $f $f $((${size%x*} - 2 * f)) $((${size#*x} - 2 * f))) $dpi)
+  }
+  if wait_for 10 laid_out; then result "$name" pass; else laid_out; result "$name" FAIL "$why"; fi
 else
   start_brumo
   # Where the compositor has placed it: the same answer twice, a fifth of a second apart (sway

@@ -119,11 +119,15 @@ start_compositor() {
       printf '[Desktop Entry]\nType=Application\nName=shot\nExec=%s\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n' \
         "$(readlink -f /usr/bin/python3)" >"$T/share/applications/brumo-test-shot.desktop"
       start env QT_QPA_PLATFORM=wayland KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 XDG_DATA_DIRS="$T/share:/usr/share" \
+        XDG_CACHE_HOME="$T/cache" XDG_CONFIG_HOME="$T/config" \
         "$T/kwin_wayland" --virtual --xwayland --width 1280 --height 800 --scale "$SCALE" --socket $socket \
         "$T/started" >"$LOG" 2>&1
       started "$T/display" || give_up "kwin_wayland did not start: $(tail -3 "$LOG")"
       XDISPLAY=$(cat "$T/display")
       XAUTH=$(ls "$XDG_RUNTIME_DIR"/xauth_* 2>/dev/null | head -n1)
+      # KWin finds the desktop entry once it has indexed the entries into its cache (one of the
+      # test's own, which no other KDE program rewrites meanwhile), a while after it starts.
+      [ "$C" = kwin ] || wait_for 60 /usr/bin/python3 "$HERE/kwin_shot.py"
       ;;
     sway)
       need sway swaymsg
@@ -233,7 +237,7 @@ shot() {
   local i take=(grim -t ppm -)
   [ "${C%-native}" != kwin ] || take=(/usr/bin/python3 "$HERE/kwin_shot.py")
   for i in $(seq 50); do
-    as_user "${take[@]}" >"$1" 2>/dev/null && clock_box "$1" >/dev/null && return 0
+    as_user "${take[@]}" >"$1" 2>"$T/shot.err" && clock_box "$1" >/dev/null && return 0
     sleep 0.1
   done
   return 1
