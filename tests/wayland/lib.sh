@@ -127,7 +127,9 @@ start_compositor() {
       XAUTH=$(ls "$XDG_RUNTIME_DIR"/xauth_* 2>/dev/null | head -n1)
       # KWin finds the desktop entry once it has indexed the entries into its cache (one of the
       # test's own, which no other KDE program rewrites meanwhile), a while after it starts.
-      [ "$C" = kwin ] || wait_for 60 /usr/bin/python3 "$HERE/kwin_shot.py"
+      # Now and then it refuses them for as long as it runs: nothing can be looked at then.
+      [ "$C" = kwin ] || wait_for 60 /usr/bin/python3 "$HERE/kwin_shot.py" ||
+        give_up "KWin refuses its screenshots to the test: $(/usr/bin/python3 "$HERE/kwin_shot.py" 2>&1 >/dev/null | tail -n1)"
       ;;
     sway)
       need sway swaymsg
